@@ -1,0 +1,476 @@
+#include "frame/dispatch.h"
+
+#include <memory>
+#include <vector>
+
+#include "frame/automation.h"
+#include "frame/com_ptr.h"
+#include "frame/errors.h"
+#include "frame/module.h"
+
+namespace tessary {
+namespace {
+
+// Releases a FUNCDESC or TYPEATTR obtained from an ITypeInfo.
+struct FuncDescHolder {
+    ITypeInfo* info;
+    FUNCDESC* desc = nullptr;
+    ~FuncDescHolder() { if (desc) info->ReleaseFuncDesc(desc); }
+};
+
+VARTYPE ResolveType(ITypeInfo* info, const TYPEDESC& type) {
+    switch (type.vt) {
+    case VT_SAFEARRAY:
+        return VT_ARRAY | ResolveType(info, *type.lptdesc);
+    case VT_USERDEFINED: {
+        ComPtr<ITypeInfo> ref;
+        if (FAILED(info->GetRefTypeInfo(type.hreftype, ref.put()))) return VT_EMPTY;
+        TYPEATTR* attr = nullptr;
+        if (FAILED(ref->GetTypeAttr(&attr))) return VT_EMPTY;
+        VARTYPE vt = VT_EMPTY;
+        switch (attr->typekind) {
+        case TKIND_ENUM: vt = VT_I4; break;
+        case TKIND_ALIAS: vt = ResolveType(ref.get(), attr->tdescAlias); break;
+        case TKIND_DISPATCH: vt = VT_DISPATCH; break;
+        case TKIND_INTERFACE: vt = VT_UNKNOWN; break;
+        default: break;
+        }
+        ref->ReleaseTypeAttr(attr);
+        return vt;
+    }
+    default:
+        return type.vt;
+    }
+}
+
+// One parameter on its way to the vtable.
+struct Slot {
+    VARTYPE type = VT_EMPTY;  // declared type, without VT_BYREF
+    bool byRef = false;
+    VARIANT* caller = nullptr;  // the caller's argument, null when omitted
+    bool passedThrough = false;  // the caller's own storage goes to the call
+    Variant value;               // the typed temporary
+    VARIANT call;                // what DispCallFunc receives
+};
+
+class InvokeFailure {
+public:
+    InvokeFailure(HRESULT hr, UINT arg = 0) : hr_(hr), arg_(arg) {}
+    HRESULT hr() const { return hr_; }
+    UINT arg() const { return arg_; }
+
+private:
+    HRESULT hr_;
+    UINT arg_;
+};
+
+bool IsOmitted(const VARIANT* v) {
+    return !v || (V_VT(v) == VT_ERROR && V_ERROR(v) == DISP_E_PARAMNOTFOUND);
+}
+
+const VARIANT* Dereference(const VARIANT* v) {
+    while (V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v)) v = V_VARIANTREF(v);
+    return v;
+}
+
+SAFEARRAY* CopyArrayAs(SAFEARRAY* source, VARTYPE elementType) {
+    if (!source) return nullptr;
+    VARTYPE sourceType = VT_EMPTY;
+    if (FAILED(SafeArrayGetVartype(source, &sourceType))) throw InvokeFailure(DISP_E_TYPEMISMATCH);
+    SAFEARRAY* copy = nullptr;
+    if (sourceType == elementType) {
+        if (FAILED(SafeArrayCopy(source, &copy))) throw InvokeFailure(E_OUTOFMEMORY);
+        return copy;
+    }
+    try {
+        return ConvertArray(source, elementType);
+    } catch (const RuntimeError&) {
+        throw InvokeFailure(DISP_E_TYPEMISMATCH);
+    }
+}
+
+// Fills slot.value from the caller's argument (or from `fallback` when omitted).
+void Coerce(Slot& slot, const VARIANT* argument) {
+    const VARIANT* source = Dereference(argument);
+    VARTYPE vt = V_VT(source);
+    if (slot.type == VT_VARIANT) {
+        if (FAILED(VariantCopyInd(&slot.value, const_cast<VARIANT*>(source))))
+            throw InvokeFailure(DISP_E_TYPEMISMATCH);
+        return;
+    }
+    if (slot.type & VT_ARRAY) {
+        VARTYPE element = slot.type & ~VT_ARRAY;
+        SAFEARRAY* array = nullptr;
+        if (vt & VT_ARRAY) {
+            array = (vt & VT_BYREF) ? *V_ARRAYREF(source) : V_ARRAY(source);
+        } else if (vt != VT_EMPTY && !(vt == VT_ERROR && V_ERROR(source) == DISP_E_PARAMNOTFOUND)) {
+            throw InvokeFailure(DISP_E_TYPEMISMATCH);
+        }
+        V_VT(&slot.value) = slot.type;
+        V_ARRAY(&slot.value) = CopyArrayAs(array, element);
+        return;
+    }
+    HRESULT hr = VariantChangeTypeEx(&slot.value, const_cast<VARIANT*>(source), LOCALE_USER_DEFAULT,
+                                     VARIANT_ALPHABOOL, slot.type);
+    if (FAILED(hr)) throw InvokeFailure(hr == DISP_E_OVERFLOW ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH);
+}
+
+// Writes a by-reference temporary back into the caller's variable.
+void WriteBack(Slot& slot) {
+    if (!slot.byRef || slot.passedThrough || IsOmitted(slot.caller)) return;
+    VARIANT* caller = slot.caller;
+    if (!(V_VT(caller) & VT_BYREF)) return;  // a literal: nothing to write into
+
+    // Arrays go to variant-holding callers as arrays of variants.
+    Variant shaped;
+    const VARIANT* value = &slot.value;
+    if ((slot.type & VT_ARRAY) && slot.type != (VT_ARRAY | VT_VARIANT) && V_ARRAY(&slot.value)) {
+        try {
+            V_VT(&shaped) = VT_ARRAY | VT_VARIANT;
+            V_ARRAY(&shaped) = ConvertArray(V_ARRAY(&slot.value), VT_VARIANT);
+            value = &shaped;
+        } catch (...) {
+            return;
+        }
+    }
+
+    if (V_VT(caller) == (VT_BYREF | VT_VARIANT)) {
+        VARIANT* target = V_VARIANTREF(caller);
+        while (V_VT(target) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(target))
+            target = V_VARIANTREF(target);
+        if (V_VT(target) == (VT_BYREF | VT_ARRAY | VT_VARIANT) && (V_VT(value) & VT_ARRAY)) {
+            // A script variable declared as a dynamic array: replace the array itself.
+            SAFEARRAY* copy = nullptr;
+            if (V_ARRAY(value) && FAILED(SafeArrayCopy(V_ARRAY(value), &copy))) return;
+            SafeArray old(*V_ARRAYREF(target));
+            *V_ARRAYREF(target) = copy;
+            return;
+        }
+        VariantClear(target);
+        VariantCopy(target, const_cast<VARIANT*>(value));
+        return;
+    }
+    if (V_VT(caller) == (VT_BYREF | VT_ARRAY | VT_VARIANT) && (V_VT(value) & VT_ARRAY)) {
+        SAFEARRAY* copy = nullptr;
+        if (V_ARRAY(value) && FAILED(SafeArrayCopy(V_ARRAY(value), &copy))) return;
+        SafeArray old(*V_ARRAYREF(caller));
+        *V_ARRAYREF(caller) = copy;
+        return;
+    }
+    // A typed reference of another type than declared: convert back to it.
+    VARTYPE callerType = V_VT(caller) & ~VT_BYREF;
+    if (callerType & VT_ARRAY) return;
+    Variant converted;
+    if (FAILED(VariantChangeTypeEx(&converted, const_cast<VARIANT*>(value), LOCALE_USER_DEFAULT,
+                                   VARIANT_ALPHABOOL, callerType)))
+        return;
+    switch (callerType) {
+    case VT_BSTR:
+        SysFreeString(*V_BSTRREF(caller));
+        *V_BSTRREF(caller) = V_BSTR(&converted);
+        V_VT(&converted) = VT_EMPTY;
+        break;
+    case VT_I1: case VT_UI1: *V_UI1REF(caller) = V_UI1(&converted); break;
+    case VT_I2: case VT_UI2: case VT_BOOL: *V_I2REF(caller) = V_I2(&converted); break;
+    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_ERROR: case VT_R4:
+        *V_I4REF(caller) = V_I4(&converted);
+        break;
+    case VT_R8: case VT_DATE: case VT_CY: case VT_I8: case VT_UI8:
+        *V_R8REF(caller) = V_R8(&converted);
+        break;
+    default:
+        break;
+    }
+}
+
+FUNCDESC* FindFunction(ITypeInfo* info, DISPID member, WORD flags, FuncDescHolder& holder) {
+    TYPEATTR* attr = nullptr;
+    if (FAILED(info->GetTypeAttr(&attr))) return nullptr;
+    WORD count = attr->cFuncs;
+    info->ReleaseTypeAttr(attr);
+
+    // Preference order of the invoke kinds that can serve these flags.
+    INVOKEKIND wanted[2] = {INVOKE_FUNC, INVOKE_FUNC};
+    int kinds = 0;
+    if (flags & DISPATCH_PROPERTYPUTREF) {
+        wanted[kinds++] = INVOKE_PROPERTYPUTREF;
+        wanted[kinds++] = INVOKE_PROPERTYPUT;
+    } else if (flags & DISPATCH_PROPERTYPUT) {
+        wanted[kinds++] = INVOKE_PROPERTYPUT;
+    } else {
+        if (flags & DISPATCH_METHOD) wanted[kinds++] = INVOKE_FUNC;
+        if (flags & DISPATCH_PROPERTYGET) wanted[kinds++] = INVOKE_PROPERTYGET;
+    }
+    for (int k = 0; k < kinds; ++k) {
+        for (WORD i = 0; i < count; ++i) {
+            FUNCDESC* desc = nullptr;
+            if (FAILED(info->GetFuncDesc(i, &desc))) continue;
+            if (desc->memid == member && desc->invkind == wanted[k]) {
+                holder.desc = desc;
+                return desc;
+            }
+            info->ReleaseFuncDesc(desc);
+        }
+    }
+    return nullptr;
+}
+
+void FillException(EXCEPINFO* exception, HRESULT hr) {
+    if (!exception) return;
+    ZeroMemory(exception, sizeof(*exception));
+    exception->scode = hr;
+    ComPtr<IErrorInfo> error;
+    if (GetErrorInfo(0, error.put()) == S_OK && error) {
+        error->GetSource(&exception->bstrSource);
+        error->GetDescription(&exception->bstrDescription);
+        error->GetHelpFile(&exception->bstrHelpFile);
+        error->GetHelpContext(&exception->dwHelpContext);
+    }
+}
+
+}  // namespace
+
+HRESULT GetLibraryTypeLib(ITypeLib** out) {
+    static ITypeLib* library = nullptr;  // kept for the life of the process
+    if (!library) {
+        HRESULT hr = LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, &library);
+        if (FAILED(hr)) return hr;
+    }
+    library->AddRef();
+    *out = library;
+    return S_OK;
+}
+
+HRESULT GetInterfaceTypeInfo(REFIID iid, ITypeInfo** out) {
+    struct Entry { IID iid; ITypeInfo* info; };
+    static Entry cache[8];
+    static int cached = 0;
+    for (int i = 0; i < cached; ++i) {
+        if (IsEqualIID(cache[i].iid, iid)) {
+            cache[i].info->AddRef();
+            *out = cache[i].info;
+            return S_OK;
+        }
+    }
+    ComPtr<ITypeLib> library;
+    HRESULT hr = GetLibraryTypeLib(library.put());
+    if (FAILED(hr)) return hr;
+    ComPtr<ITypeInfo> found;
+    hr = library->GetTypeInfoOfGuid(iid, found.put());
+    if (FAILED(hr)) return hr;
+    // A dual interface is found as its dispatch view; the vtable offsets that
+    // DispCallFunc needs are those of the interface view behind it.
+    ITypeInfo* info = nullptr;
+    HREFTYPE vtableView = 0;
+    if (SUCCEEDED(found->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableView)) &&
+        SUCCEEDED(found->GetRefTypeInfo(vtableView, &info))) {
+    } else {
+        info = found.release();
+    }
+    if (cached < 8) {
+        info->AddRef();
+        cache[cached++] = {iid, info};
+    }
+    *out = info;
+    return S_OK;
+}
+
+SAFEARRAY* ConvertArray(SAFEARRAY* source, VARTYPE elementType) {
+    if (!source) return nullptr;
+    VARTYPE sourceType = VT_EMPTY;
+    if (FAILED(SafeArrayGetVartype(source, &sourceType))) ThrowRuntime(kTypeMismatch);
+    UINT dims = SafeArrayGetDim(source);
+    if (dims == 0) ThrowRuntime(kTypeMismatch);
+    // rgsabound is stored last dimension first; SafeArrayCreate wants the same order.
+    std::vector<SAFEARRAYBOUND> bounds(source->rgsabound, source->rgsabound + dims);
+    SafeArray target(SafeArrayCreate(elementType, dims, bounds.data()));
+    if (!target.get()) ThrowRuntime(kOutOfMemory);
+
+    ULONG count = 1;
+    for (const SAFEARRAYBOUND& b : bounds) count *= b.cElements;
+    if (count == 0) return target.release();
+
+    void* from = nullptr;
+    void* to = nullptr;
+    if (FAILED(SafeArrayAccessData(source, &from))) ThrowRuntime(kTypeMismatch);
+    if (FAILED(SafeArrayAccessData(target.get(), &to))) {
+        SafeArrayUnaccessData(source);
+        ThrowRuntime(kOutOfMemory);
+    }
+    HRESULT failure = S_OK;
+    const char* in = static_cast<const char*>(from);
+    char* out = static_cast<char*>(to);
+    for (ULONG i = 0; i < count && SUCCEEDED(failure); ++i) {
+        // Build a by-reference view of the source element, convert into a
+        // temporary, then move the converted value into the target element.
+        VARIANT view;
+        VariantInit(&view);
+        if (sourceType == VT_VARIANT) {
+            V_VT(&view) = VT_BYREF | VT_VARIANT;
+            V_VARIANTREF(&view) = reinterpret_cast<VARIANT*>(const_cast<char*>(in + i * source->cbElements));
+        } else {
+            V_VT(&view) = VT_BYREF | sourceType;
+            V_BYREF(&view) = const_cast<char*>(in + i * source->cbElements);
+        }
+        Variant converted;
+        if (elementType == VT_VARIANT) {
+            failure = VariantCopyInd(&converted, &view);
+            if (SUCCEEDED(failure)) converted.MoveTo(reinterpret_cast<VARIANT*>(out + i * target.get()->cbElements));
+            continue;
+        }
+        Variant plain;
+        failure = VariantCopyInd(&plain, &view);
+        if (SUCCEEDED(failure))
+            failure = VariantChangeTypeEx(&converted, &plain, LOCALE_USER_DEFAULT, VARIANT_ALPHABOOL,
+                                          elementType);
+        if (SUCCEEDED(failure)) {
+            char* slot = out + i * target.get()->cbElements;
+            if (elementType == VT_BSTR) {
+                *reinterpret_cast<BSTR*>(slot) = V_BSTR(&converted);
+                V_VT(&converted) = VT_EMPTY;
+            } else {
+                memcpy(slot, &V_UI1(&converted), target.get()->cbElements);
+            }
+        }
+    }
+    SafeArrayUnaccessData(target.get());
+    SafeArrayUnaccessData(source);
+    if (FAILED(failure)) ThrowRuntime(failure == E_OUTOFMEMORY ? kOutOfMemory : kTypeMismatch);
+    return target.release();
+}
+
+HRESULT InvokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WORD flags,
+                              DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                              UINT* argError) {
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    if (!params) params = &none;
+    FuncDescHolder holder{info};
+    FUNCDESC* desc = FindFunction(info, member, flags, holder);
+    if (!desc) return DISP_E_MEMBERNOTFOUND;
+
+    // Parameters that the caller supplies (the [retval] one is ours).
+    UINT declared = static_cast<UINT>(desc->cParams);
+    bool hasRetval = declared > 0 &&
+        (desc->lprgelemdescParam[declared - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL);
+    UINT inputs = hasRetval ? declared - 1 : declared;
+
+    std::vector<VARIANT*> argumentFor(inputs, nullptr);
+    std::vector<UINT> rgvargIndex(inputs, 0);
+    UINT named = params->cNamedArgs;
+    UINT positional = params->cArgs - named;
+    for (UINT i = 0; i < named; ++i) {
+        DISPID id = params->rgdispidNamedArgs[i];
+        UINT index = (id == DISPID_PROPERTYPUT) ? inputs - 1 : static_cast<UINT>(id);
+        if (inputs == 0 || id < DISPID_PROPERTYPUT || index >= inputs) return DISP_E_PARAMNOTFOUND;
+        argumentFor[index] = &params->rgvarg[i];
+        rgvargIndex[index] = i;
+    }
+    UINT positionalLimit = (named > 0 && params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT) ? inputs - 1 : inputs;
+    if (positional > positionalLimit) return DISP_E_BADPARAMCOUNT;
+    for (UINT p = 0; p < positional; ++p) {
+        argumentFor[p] = &params->rgvarg[params->cArgs - 1 - p];
+        rgvargIndex[p] = params->cArgs - 1 - p;
+    }
+
+    std::vector<std::unique_ptr<Slot>> slots;
+    slots.reserve(declared);
+    try {
+        for (UINT p = 0; p < declared; ++p) {
+            const ELEMDESC& element = desc->lprgelemdescParam[p];
+            auto slot = std::make_unique<Slot>();
+            VariantInit(&slot->call);
+            const TYPEDESC* type = &element.tdesc;
+            if (type->vt == VT_PTR) {
+                slot->byRef = true;
+                type = type->lptdesc;
+            }
+            slot->type = ResolveType(info, *type);
+            if (slot->type == VT_EMPTY) throw InvokeFailure(DISP_E_TYPEMISMATCH, 0);
+
+            if (p < inputs) {
+                VARIANT* argument = argumentFor[p];
+                USHORT paramFlags = element.paramdesc.wParamFlags;
+                slot->caller = argument;
+                if (IsOmitted(argument)) {
+                    if ((paramFlags & PARAMFLAG_FHASDEFAULT) && element.paramdesc.pparamdescex) {
+                        Coerce(*slot, &element.paramdesc.pparamdescex->varDefaultValue);
+                    } else if (slot->type == VT_VARIANT && (paramFlags & PARAMFLAG_FOPT)) {
+                        V_VT(&slot->value) = VT_ERROR;
+                        V_ERROR(&slot->value) = DISP_E_PARAMNOTFOUND;
+                    } else {
+                        throw InvokeFailure(DISP_E_PARAMNOTFOUND, p);
+                    }
+                } else if (slot->byRef && V_VT(argument) == (VT_BYREF | slot->type)) {
+                    // Already a reference of the declared type: the caller's storage is used.
+                    slot->passedThrough = true;
+                    slot->call = *argument;
+                } else {
+                    try {
+                        Coerce(*slot, argument);
+                    } catch (const InvokeFailure& failure) {
+                        throw InvokeFailure(failure.hr(), rgvargIndex[p]);
+                    }
+                }
+            } else if (slot->type != VT_VARIANT) {
+                V_VT(&slot->value) = slot->type;  // [retval]: zero of the declared type
+            }
+
+            if (!slot->passedThrough) {
+                if (slot->byRef) {
+                    if (slot->type == VT_VARIANT) {
+                        V_VT(&slot->call) = VT_BYREF | VT_VARIANT;
+                        V_VARIANTREF(&slot->call) = &slot->value;
+                    } else {
+                        V_VT(&slot->call) = VT_BYREF | slot->type;
+                        V_BYREF(&slot->call) = &V_UI1(&slot->value);
+                    }
+                } else {
+                    slot->call = slot->value;  // a shallow view; the slot keeps ownership
+                }
+            }
+            slots.push_back(std::move(slot));
+        }
+    } catch (const InvokeFailure& failure) {
+        if (argError) *argError = failure.arg();
+        return failure.hr();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+
+    std::vector<VARTYPE> types(declared);
+    std::vector<VARIANTARG*> values(declared);
+    for (UINT p = 0; p < declared; ++p) {
+        // By-value variants travel whole on the stack; everything else by its own type.
+        if (!slots[p]->byRef && slots[p]->type == VT_VARIANT) {
+            types[p] = VT_VARIANT;
+            values[p] = &slots[p]->value;
+        } else {
+            types[p] = V_VT(&slots[p]->call);
+            values[p] = &slots[p]->call;
+        }
+    }
+
+    VARIANT returned;
+    VariantInit(&returned);
+    V_VT(&returned) = VT_ERROR;
+    SetErrorInfo(0, nullptr);
+    HRESULT hr = DispCallFunc(instance, desc->oVft, CC_STDCALL, VT_ERROR, declared, types.data(),
+                              values.data(), &returned);
+    if (FAILED(hr)) return hr;
+    HRESULT callResult = V_ERROR(&returned);
+
+    for (UINT p = 0; p < inputs; ++p) WriteBack(*slots[p]);
+
+    if (FAILED(callResult)) {
+        FillException(exception, callResult);
+        SetErrorInfo(0, nullptr);
+        return DISP_E_EXCEPTION;
+    }
+    if (hasRetval && result) {
+        VariantClear(result);
+        slots[declared - 1]->value.MoveTo(result);
+    }
+    return S_OK;
+}
+
+}  // namespace tessary

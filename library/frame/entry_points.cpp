@@ -1,0 +1,82 @@
+// The four exports of the in-process server and the one class factory.
+#include <windows.h>
+#include <new>
+
+#include "frame/class_table.h"
+#include "frame/module.h"
+#include "frame/registration.h"
+
+namespace tessary {
+namespace {
+
+class ClassFactory final : public IClassFactory {
+public:
+    explicit ClassFactory(CreateFunction create) : create_(create) { ModuleAddRef(); }
+    ~ClassFactory() { ModuleRelease(); }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
+            *out = static_cast<IClassFactory*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        LONG left = InterlockedDecrement(&refs_);
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        return create_(iid, out);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        if (lock) ModuleAddRef();
+        else ModuleRelease();
+        return S_OK;
+    }
+
+private:
+    CreateFunction create_;
+    LONG refs_ = 0;
+};
+
+}  // namespace
+}  // namespace tessary
+
+using namespace tessary;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        SetModuleHandle(instance);
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    for (size_t i = 0; i < kClassCount; ++i) {
+        if (!IsEqualCLSID(clsid, *kClasses[i].clsid)) continue;
+        ClassFactory* factory = new (std::nothrow) ClassFactory(kClasses[i].create);
+        if (!factory) return E_OUTOFMEMORY;
+        factory->AddRef();
+        HRESULT hr = factory->QueryInterface(iid, out);
+        factory->Release();
+        return hr;
+    }
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+extern "C" HRESULT WINAPI DllCanUnloadNow() { return ModuleRefCount() == 0 ? S_OK : S_FALSE; }
+
+extern "C" HRESULT WINAPI DllRegisterServer() { return RegisterServer(ModulePath(), kClasses, kClassCount); }
+
+extern "C" HRESULT WINAPI DllUnregisterServer() { return UnregisterServer(kClasses, kClassCount); }

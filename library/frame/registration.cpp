@@ -1,0 +1,75 @@
+#include "frame/registration.h"
+
+#include <oleauto.h>
+#include <olectl.h>
+
+#include "frame/com_ptr.h"
+#include "frame/dispatch.h"
+#include "frame/handles.h"
+
+namespace tessary {
+namespace {
+
+std::wstring GuidText(const GUID& guid) {
+    wchar_t text[40] = {};
+    StringFromGUID2(guid, text, 40);
+    return text;
+}
+
+LONG SetString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& value) {
+    UniqueKey key;
+    LONG rc = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr);
+    if (rc != ERROR_SUCCESS) return rc;
+    return RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+void DeleteTree(HKEY root, const std::wstring& path) { RegDeleteTreeW(root, path.c_str()); RegDeleteKeyW(root, path.c_str()); }
+
+}  // namespace
+
+HRESULT RegisterServer(const std::wstring& modulePath, const ClassEntry* classes, size_t count) {
+    ComPtr<ITypeLib> library;
+    HRESULT hr = GetLibraryTypeLib(library.put());
+    if (FAILED(hr)) return hr;
+    TLIBATTR* attr = nullptr;
+    if (FAILED(library->GetLibAttr(&attr))) return SELFREG_E_TYPELIB;
+    std::wstring libid = GuidText(attr->guid);
+    std::wstring version = std::to_wstring(attr->wMajorVerNum) + L"." + std::to_wstring(attr->wMinorVerNum);
+    library->ReleaseTLibAttr(attr);
+
+    for (size_t i = 0; i < count; ++i) {
+        const ClassEntry& entry = classes[i];
+        std::wstring clsidKey = L"CLSID\\" + GuidText(*entry.clsid);
+        LONG rc = SetString(HKEY_CLASSES_ROOT, clsidKey, nullptr, entry.progId);
+        if (rc == ERROR_SUCCESS) rc = SetString(HKEY_CLASSES_ROOT, clsidKey + L"\\InprocServer32", nullptr, modulePath);
+        if (rc == ERROR_SUCCESS) rc = SetString(HKEY_CLASSES_ROOT, clsidKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
+        if (rc == ERROR_SUCCESS) rc = SetString(HKEY_CLASSES_ROOT, clsidKey + L"\\ProgID", nullptr, entry.progId);
+        if (rc == ERROR_SUCCESS) rc = SetString(HKEY_CLASSES_ROOT, clsidKey + L"\\TypeLib", nullptr, libid);
+        if (rc == ERROR_SUCCESS) rc = SetString(HKEY_CLASSES_ROOT, clsidKey + L"\\Version", nullptr, version);
+        if (rc == ERROR_SUCCESS) rc = SetString(HKEY_CLASSES_ROOT, entry.progId, nullptr, entry.progId);
+        if (rc == ERROR_SUCCESS) rc = SetString(HKEY_CLASSES_ROOT, std::wstring(entry.progId) + L"\\CLSID", nullptr, GuidText(*entry.clsid));
+        if (rc != ERROR_SUCCESS) return SELFREG_E_CLASS;
+    }
+    // Type library, interfaces (with the automation marshaler) and their versions.
+    hr = RegisterTypeLib(library.get(), const_cast<LPOLESTR>(modulePath.c_str()), nullptr);
+    return FAILED(hr) ? SELFREG_E_TYPELIB : S_OK;
+}
+
+HRESULT UnregisterServer(const ClassEntry* classes, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        DeleteTree(HKEY_CLASSES_ROOT, L"CLSID\\" + GuidText(*classes[i].clsid));
+        DeleteTree(HKEY_CLASSES_ROOT, classes[i].progId);
+    }
+    ComPtr<ITypeLib> library;
+    HRESULT hr = GetLibraryTypeLib(library.put());
+    if (FAILED(hr)) return hr;
+    TLIBATTR* attr = nullptr;
+    if (FAILED(library->GetLibAttr(&attr))) return SELFREG_E_TYPELIB;
+    // A type library that was not registered is no failure of unregistration.
+    UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
+    library->ReleaseTLibAttr(attr);
+    return S_OK;
+}
+
+}  // namespace tessary

@@ -1,0 +1,34 @@
+#include "frame/text.h"
+
+#include <windows.h>
+
+namespace tessary {
+
+AnsiText::AnsiText(const std::wstring& text) {
+    int n = 0;
+    if (!text.empty()) {
+        n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                nullptr, nullptr);
+    }
+    bytes_.assign(static_cast<size_t>(n) + 1, '\0');  // + the second terminator
+    if (n > 0) {
+        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &bytes_[0], n,
+                            nullptr, nullptr);
+    }
+}
+
+std::wstring FromAnsi(const char* bytes, size_t length) {
+    if (length == 0) return std::wstring();
+    int n = MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(length), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(length), &out[0], n);
+    return out;
+}
+
+std::wstring FromAnsiZ(const char* bytes) {
+    size_t n = 0;
+    while (bytes[n]) ++n;
+    return FromAnsi(bytes, n);
+}
+
+}  // namespace tessary

@@ -1,0 +1,113 @@
+#include "registry/registry_helpers.h"
+
+#include "frame/errors.h"
+#include "frame/text.h"
+#include "frame/variant_convert.h"
+
+namespace tessary {
+
+const wchar_t kSettingsArea[] = L"Software\\Halvex\\";
+
+namespace {
+constexpr long kCurrentUser = static_cast<long>(0x80000001);
+}
+
+long RootFromName(const std::wstring& rootName) {
+    if (rootName == L"HKCR") return static_cast<long>(0x80000000);
+    if (rootName == L"HKCU") return kCurrentUser;
+    if (rootName == L"HKLM") return static_cast<long>(0x80000002);
+    return static_cast<long>(0x80000003);  // HKEY_USERS for any other name
+}
+
+long TypeFromName(const std::wstring& typeName) {
+    if (typeName == L"REG_SZ") return REG_SZ;
+    if (typeName == L"REG_DWORD") return REG_DWORD;
+    return REG_BINARY;
+}
+
+std::wstring RegGet(RegistryKey& reg, const std::wstring& section, const std::wstring& name,
+                    const VARIANT& fallback) {
+    std::wstring text;
+    reg.classKey = kCurrentUser;
+    reg.sectionKey = kSettingsArea + section;
+    reg.valueKey = name;
+    reg.valueType = REG_SZ;
+    SkipOnError([&] {
+        Variant value;
+        reg.ReadValue(&value);
+        text = VariantToText(value);
+    });
+    // An existing value that holds the empty text also falls back.
+    if (text.empty()) SkipOnError([&] { text = VariantToText(fallback); });
+    return text;
+}
+
+void RegSet(RegistryKey& reg, const std::wstring& section, const std::wstring& name, VARIANT* value) {
+    SkipOnError([&] {
+        const VARIANT& current = Deref(*value);
+        bool emptyText = V_VT(&current) == VT_EMPTY ||
+                         (V_VT(&current) == VT_BSTR && SysStringLen(V_BSTR(&current)) == 0);
+        if (emptyText) {
+            VARIANT* target = const_cast<VARIANT*>(&current);
+            BSTR empty = AllocBstr(std::wstring());
+            VariantClear(target);
+            V_VT(target) = VT_BSTR;
+            V_BSTR(target) = empty;
+        }
+    });
+    reg.classKey = kCurrentUser;
+    reg.sectionKey = kSettingsArea + section;
+    reg.valueKey = name;
+    reg.valueType = REG_SZ;
+    SkipOnError([&] { reg.WriteValue(*value); });
+}
+
+void RegSysGet(RegistryKey& reg, const std::wstring& rootName, const std::wstring& path,
+               const std::wstring& name, const std::wstring& typeName, VARIANT* result) {
+    Variant value;
+    V_VT(&value) = VT_I4;
+    V_I4(&value) = 0;
+    reg.classKey = RootFromName(rootName);
+    reg.sectionKey = path;
+    reg.valueKey = name;
+    reg.valueType = TypeFromName(typeName);
+    SkipOnError([&] {
+        Variant read;
+        reg.ReadValue(&read);
+        value.Clear();
+        read.MoveTo(&value);
+    });
+    value.MoveTo(result);
+}
+
+void RegSysSet(RegistryKey& reg, const std::wstring& rootName, const std::wstring& path,
+               const std::wstring& name, const VARIANT& value, const std::wstring& typeName) {
+    reg.classKey = RootFromName(rootName);
+    reg.sectionKey = path;
+    reg.valueKey = name;
+    reg.valueType = TypeFromName(typeName);
+    SkipOnError([&] { reg.WriteValue(value); });
+}
+
+void RegWinIni(const std::wstring& section, const std::wstring& key, const std::wstring& value,
+               const std::wstring& action, VARIANT* result) {
+    static const char kProfile[] = "System.ini";
+    Variant outcome;
+    SkipOnError([&] {
+        if (action == L"Get") {
+            char buffer[81];
+            memset(buffer, ' ', 80);
+            buffer[80] = '\0';  // should the platform leave no NUL, all 80 characters count
+            GetPrivateProfileStringA(AnsiText(section).c_str(), AnsiText(key).c_str(), "NotFound", buffer, 80,
+                                     kProfile);
+            V_VT(&outcome) = VT_BSTR;
+            V_BSTR(&outcome) = AllocBstr(FromAnsiZ(buffer));
+        } else {
+            WritePrivateProfileStringA(AnsiText(section).c_str(), AnsiText(key).c_str(), AnsiText(value).c_str(),
+                                       kProfile);
+        }
+    });
+    outcome.MoveTo(result);
+}
+
+}  // namespace tessary

@@ -1,0 +1,263 @@
+#include "registry/registry_key.h"
+
+#include "frame/errors.h"
+#include "frame/handles.h"
+#include "frame/module.h"
+#include "frame/text.h"
+#include "frame/variant_convert.h"
+
+namespace tessary {
+namespace {
+
+constexpr REGSAM kReadAccess = KEY_QUERY_VALUE;
+constexpr REGSAM kEnumerateAccess = KEY_ENUMERATE_SUB_KEYS;
+constexpr REGSAM kWriteAccess = 0x3F;  // query, set, create subkey, enumerate, notify, create link
+
+std::wstring ExpandVariables(const std::wstring& text) {
+    AnsiText source(text);
+    DWORD needed = ExpandEnvironmentStringsA(source.c_str(), nullptr, 0);
+    if (needed == 0) return text;
+    std::string buffer(needed, '\0');
+    DWORD written = ExpandEnvironmentStringsA(source.c_str(), &buffer[0], needed);
+    if (written == 0 || written > needed) return text;
+    return FromAnsiZ(buffer.c_str());
+}
+
+// Text of a value for the write-failure message; kinds without a text form
+// (arrays, objects) read as the empty text.
+std::wstring TextForMessage(const VARIANT& value) {
+    try {
+        return VariantToText(value);
+    } catch (...) {
+        return std::wstring();
+    }
+}
+
+SAFEARRAY* ByteArray(const std::vector<BYTE>& bytes) {
+    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+    if (!array) ThrowRuntime(kOutOfMemory);
+    if (!bytes.empty()) {
+        void* data = nullptr;
+        SafeArrayAccessData(array, &data);
+        memcpy(data, bytes.data(), bytes.size());
+        SafeArrayUnaccessData(array);
+    }
+    return array;
+}
+
+}  // namespace
+
+std::wstring RegistryErrorSource() {
+    std::wstring path = ModulePath();
+    size_t slash = path.find_last_of(L"\\/");
+    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    size_t dot = name.find_last_of(L'.');
+    if (dot != std::wstring::npos) name.resize(dot);
+    if (name.empty()) name = kApplicationTitle;
+    return name + L".cRegistry";
+}
+
+DWORD ReverseDwordBytes(DWORD value) {
+    return ((value & 0xFF) << 24) | ((value & 0xFF00) << 8) | ((value >> 8) & 0xFF00) | (value >> 24);
+}
+
+DWORD TextStoredType(const std::wstring& text) {
+    size_t first = text.find(L'%');
+    if (first != std::wstring::npos && text.find(L'%', first + 2) != std::wstring::npos)
+        return REG_EXPAND_SZ;
+    return REG_SZ;
+}
+
+HKEY RegistryKey::Root() const {
+    return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<DWORD>(classKey)));
+}
+
+void RegistryKey::Fail(long number, const std::wstring& description) const {
+    throw RuntimeError(number, description, RegistryErrorSource());
+}
+
+std::wstring RegistryKey::WriteFailureText(const VARIANT& value) const {
+    return L"Failed to set registry value Key: '" + std::to_wstring(classKey) + L"',Section: '" +
+           sectionKey + L"',Key: '" + valueKey + L"' to value: '" + TextForMessage(value) + L"'";
+}
+
+bool RegistryKey::KeyExists() const {
+    UniqueKey key;
+    return RegOpenKeyExA(Root(), AnsiText(sectionKey).c_str(), 0, kReadAccess, key.put()) == ERROR_SUCCESS;
+}
+
+bool RegistryKey::CreateKey() {
+    SECURITY_ATTRIBUTES security = {0, nullptr, FALSE};
+    UniqueKey key;
+    DWORD disposition = 0;
+    char emptyClass[1] = "";
+    LONG rc = RegCreateKeyExA(Root(), AnsiText(sectionKey).c_str(), 0, emptyClass, 0, kWriteAccess,
+                              &security, key.put(), &disposition);
+    if (rc != ERROR_SUCCESS) Fail(kRegistryError, L"Failed to create registry Key: '" + sectionKey);
+    return true;
+}
+
+bool RegistryKey::DeleteKey() {
+    if (RegDeleteKeyA(Root(), AnsiText(sectionKey).c_str()) != ERROR_SUCCESS) {
+        Fail(kRegistryError, L"Failed to delete registry Key: '" + std::to_wstring(classKey) +
+                                 L"',Section: '" + sectionKey);
+    }
+    return true;
+}
+
+bool RegistryKey::DeleteValue() {
+    UniqueKey key;
+    if (RegOpenKeyExA(Root(), AnsiText(sectionKey).c_str(), 0, kWriteAccess, key.put()) != ERROR_SUCCESS) {
+        Fail(kRegistryError, L"Failed to open key '" + std::to_wstring(classKey) + L"',Section: '" +
+                                 sectionKey + L"' for delete access");
+    }
+    if (RegDeleteValueA(key.get(), AnsiText(valueKey).c_str()) != ERROR_SUCCESS) {
+        Fail(kRegistryError, L"Failed to delete registry Key: '" + std::to_wstring(classKey) +
+                                 L"',Section: '" + sectionKey + L"',Key: '" + valueKey);
+    }
+    return true;
+}
+
+void RegistryKey::ReadValue(VARIANT* out) {
+    Variant result;
+    UniqueKey key;
+    // A failed open leaves the handle 0, and the query below then fails.
+    RegOpenKeyExA(Root(), AnsiText(sectionKey).c_str(), 0, kReadAccess, key.put());
+
+    AnsiText name(valueKey);
+    DWORD type = 0;
+    DWORD size = 0;
+    LONG rc = RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size);
+    if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) {
+        VariantCopy(&result, &defaultValue);
+        result.MoveTo(out);
+        return;
+    }
+    valueType = static_cast<long>(type);
+
+    std::vector<BYTE> data(size);
+    DWORD read = size;
+    if (size > 0) {
+        rc = RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, data.data(), &read);
+        if (rc != ERROR_SUCCESS) read = 0;
+        data.resize(read);
+    }
+
+    switch (type) {
+    case REG_SZ:
+    case REG_EXPAND_SZ:
+    case REG_MULTI_SZ: {
+        // The stored bytes without their terminating NUL. A value stored with
+        // no data bytes at all is the empty text.
+        size_t length = data.size();
+        if (length > 0 && data[length - 1] == 0) --length;
+        std::wstring text = FromAnsi(reinterpret_cast<const char*>(data.data()), length);
+        if (type == REG_EXPAND_SZ) text = ExpandVariables(text);
+        V_VT(&result) = VT_BSTR;
+        V_BSTR(&result) = AllocBstr(text);
+        break;
+    }
+    case REG_DWORD:
+    case REG_DWORD_BIG_ENDIAN: {
+        DWORD value = 0;
+        memcpy(&value, data.data(), data.size() < 4 ? data.size() : 4);
+        V_VT(&result) = VT_I4;
+        V_I4(&result) = static_cast<LONG>(type == REG_DWORD ? value : ReverseDwordBytes(value));
+        break;
+    }
+    default:
+        V_VT(&result) = VT_ARRAY | VT_UI1;
+        V_ARRAY(&result) = ByteArray(data);
+        break;
+    }
+    result.MoveTo(out);
+}
+
+void RegistryKey::WriteValue(const VARIANT& newValue) {
+    Variant value;
+    if (FAILED(VariantCopyInd(&value, const_cast<VARIANT*>(&Deref(newValue))))) ThrowRuntime(kOutOfMemory);
+
+    SECURITY_ATTRIBUTES security = {0, nullptr, FALSE};
+    UniqueKey key;
+    DWORD disposition = 0;
+    char emptyClass[1] = "";
+    if (RegCreateKeyExA(Root(), AnsiText(sectionKey).c_str(), 0, emptyClass, 0, kWriteAccess, &security,
+                        key.put(), &disposition) != ERROR_SUCCESS) {
+        Fail(kRegistryError, WriteFailureText(value));
+    }
+
+    AnsiText name(valueKey);
+    LONG rc = ERROR_SUCCESS;
+    switch (valueType) {
+    case REG_SZ:
+    case REG_EXPAND_SZ: {
+        std::wstring text = VariantToText(value);
+        AnsiText bytes(text);
+        rc = RegSetValueExA(key.get(), name.c_str(), 0, TextStoredType(text),
+                            reinterpret_cast<const BYTE*>(bytes.c_str()), static_cast<DWORD>(bytes.size()));
+        break;
+    }
+    case REG_BINARY: {
+        if (V_VT(&value) != (VT_ARRAY | VT_UI1)) throw RuntimeError(kRegistryError, StandardDescription(kRegistryError));
+        SAFEARRAY* array = V_ARRAY(&value);
+        if (!array || SafeArrayGetDim(array) == 0) ThrowRuntime(kSubscriptOutOfRange);
+        ULONG count = 1;
+        for (UINT d = 0; d < SafeArrayGetDim(array); ++d) count *= array->rgsabound[d].cElements;
+        void* data = nullptr;
+        if (FAILED(SafeArrayAccessData(array, &data))) ThrowRuntime(kSubscriptOutOfRange);
+        rc = RegSetValueExA(key.get(), name.c_str(), 0, REG_BINARY, static_cast<const BYTE*>(data), count);
+        SafeArrayUnaccessData(array);
+        break;
+    }
+    case REG_DWORD:
+    case REG_DWORD_BIG_ENDIAN: {
+        // Only whole numbers of 16 or 32 bits are written; any other kind
+        // writes nothing and is no error.
+        if (V_VT(&value) == VT_I2 || V_VT(&value) == VT_I4) {
+            DWORD number = V_VT(&value) == VT_I2 ? static_cast<DWORD>(static_cast<LONG>(V_I2(&value)))
+                                                 : static_cast<DWORD>(V_I4(&value));
+            rc = RegSetValueExA(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
+        }
+        break;
+    }
+    default:
+        rc = ERROR_INVALID_DATA;
+        break;
+    }
+    if (rc != ERROR_SUCCESS) Fail(kRegistryWriteError, WriteFailureText(value));
+}
+
+std::vector<std::wstring> RegistryKey::EnumerateValues() const {
+    std::vector<std::wstring> names;
+    UniqueKey key;
+    if (RegOpenKeyExA(Root(), AnsiText(sectionKey).c_str(), 0, kReadAccess, key.put()) != ERROR_SUCCESS)
+        return names;
+    DWORD longest = 0;
+    if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest,
+                         nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return names;
+    std::string buffer(longest + 1, '\0');
+    for (DWORD index = 0;; ++index) {
+        DWORD size = longest + 1;
+        if (RegEnumValueA(key.get(), index, &buffer[0], &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.push_back(FromAnsi(buffer.data(), size));
+    }
+    return names;
+}
+
+std::vector<std::wstring> RegistryKey::EnumerateSections() const {
+    std::vector<std::wstring> names;
+    UniqueKey key;
+    if (RegOpenKeyExA(Root(), AnsiText(sectionKey).c_str(), 0, kEnumerateAccess, key.put()) != ERROR_SUCCESS)
+        return names;
+    char buffer[256];
+    for (DWORD index = 0;; ++index) {
+        buffer[255] = '\0';
+        if (RegEnumKeyA(key.get(), index, buffer, 255) != ERROR_SUCCESS) break;
+        names.push_back(FromAnsiZ(buffer));
+    }
+    return names;
+}
+
+}  // namespace tessary

@@ -1,0 +1,16 @@
+# Shared settings of the build and run scripts; sourced, not run.
+TESSARY_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+TESSARY_BUILD=${TESSARY_BUILD:-$TESSARY_ROOT/build}
+# Two Wine prefixes: one without any display (message boxes return at once),
+# one bound to a private Xvfb display for windows and dialogs.
+TESSARY_PREFIX_HEADLESS=$TESSARY_BUILD/wine/headless
+TESSARY_PREFIX_UI=$TESSARY_BUILD/wine/ui
+TESSARY_XDISPLAY=${TESSARY_XDISPLAY:-:87}
+
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# No system CUPS: printers come from the prefix's own registry.
+export CUPS_SERVER=/nonexistent/cups.sock
+
+log() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
