@@ -54,6 +54,9 @@ public:
     Variant() { ZeroMemory(static_cast<VARIANT*>(this), sizeof(VARIANT)); }
     Variant(const Variant&) = delete;
     Variant& operator=(const Variant&) = delete;
+    Variant(Variant&& other) noexcept : VARIANT(other) {
+        ZeroMemory(static_cast<VARIANT*>(&other), sizeof(VARIANT));
+    }
     ~Variant() { VariantClear(this); }
 
     void Clear() { VariantClear(this); }

@@ -1,0 +1,174 @@
+// IDispatch as script hosts use it: by-reference arguments arriving as
+// variants (coerced, then written back), literals for by-reference
+// parameters, omitted optional arguments, arrays handed back as arrays of
+// variants, and errors carried in EXCEPINFO.
+#include <gtest/gtest.h>
+
+#include "support/test_support.h"
+
+using namespace tessary;
+using namespace tessary::test;
+
+namespace {
+
+const wchar_t kSection[] = L"Software\\TessaryTests\\Dispatch";
+
+class DispatchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        object_ = CreateByProgId(L"Tessary.xRegistry");
+        ASSERT_TRUE(object_);
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Halvex\\DispatchTest");
+    }
+    ComApartment com_;
+    ComPtr<IDispatch> object_;
+};
+
+TEST_F(DispatchTest, ByReferenceTextTakesAVariantHoldingANumber) {
+    VARIANT section, name, fallback;
+    SetText(&section, L"DispatchTest");
+    SetLong(&name, 42);  // a number where text is declared
+    SetLong(&fallback, 5);
+    VARIANT a = RefTo(&section), b = RefTo(&name), c = RefTo(&fallback);
+    DispatchResult r = CallByName(object_.get(), L"RegGet", DISPATCH_METHOD | DISPATCH_PROPERTYGET, {&a, &b, &c});
+    ASSERT_EQ(S_OK, r.hr);
+    ASSERT_EQ(VT_BSTR, V_VT(&r.value));
+    EXPECT_EQ(L"5", ToWide(V_BSTR(&r.value)));
+    // The coerced value is written back into the caller's variable.
+    ASSERT_EQ(VT_BSTR, V_VT(&name));
+    EXPECT_EQ(L"42", ToWide(V_BSTR(&name)));
+    VariantClear(&section);
+    VariantClear(&name);
+    VariantClear(&fallback);
+}
+
+TEST_F(DispatchTest, LiteralsForByReferenceParameters) {
+    VARIANT section, name, value;
+    SetText(&section, L"DispatchTest");
+    SetText(&name, L"literal");
+    SetText(&value, L"stored");
+    DispatchResult set = CallByName(object_.get(), L"RegSet", DISPATCH_METHOD, {&section, &name, &value});
+    ASSERT_EQ(S_OK, set.hr);
+    EXPECT_EQ(VT_EMPTY, V_VT(&set.value));
+    VARIANT fallback;
+    SetText(&fallback, L"none");
+    DispatchResult get = CallByName(object_.get(), L"RegGet", DISPATCH_METHOD, {&section, &name, &fallback});
+    ASSERT_EQ(S_OK, get.hr);
+    EXPECT_EQ(L"stored", ToWide(V_BSTR(&get.value)));
+    // Literals are never written into.
+    EXPECT_EQ(L"stored", ToWide(V_BSTR(&value)));
+    for (VARIANT* v : {&section, &name, &value, &fallback}) VariantClear(v);
+}
+
+TEST_F(DispatchTest, EmptyVariableBecomesEmptyTextThroughRegSet) {
+    VARIANT section, name, value;
+    SetText(&section, L"DispatchTest");
+    SetText(&name, L"empty");
+    VariantInit(&value);
+    VARIANT c = RefTo(&value);
+    ASSERT_EQ(S_OK, CallByName(object_.get(), L"RegSet", DISPATCH_METHOD, {&section, &name, &c}).hr);
+    ASSERT_EQ(VT_BSTR, V_VT(&value));
+    EXPECT_EQ(0u, SysStringLen(V_BSTR(&value)));
+    for (VARIANT* v : {&section, &name, &value}) VariantClear(v);
+}
+
+TEST_F(DispatchTest, OmittedOptionalGetsItsDefault) {
+    VARIANT folder, exe;
+    SetText(&folder, L"C:\\Apps");
+    SetText(&exe, L"TessaryDispatchProbe");
+    DispatchResult r = CallByName(object_.get(), L"StartWithWindows", DISPATCH_METHOD, {&folder, &exe});
+    ASSERT_EQ(S_OK, r.hr);
+    ASSERT_EQ(VT_BOOL, V_VT(&r.value));
+    EXPECT_EQ(VARIANT_FALSE, V_BOOL(&r.value));
+    VariantClear(&folder);
+    VariantClear(&exe);
+}
+
+TEST_F(DispatchTest, ArraysComeBackAsVariantArraysForVariantHolders) {
+    VARIANT path, one;
+    SetText(&path, kSection);
+    ASSERT_EQ(S_OK, PutByName(object_.get(), L"SectionKey", &path).hr);
+    SetLong(&one, LONG(0x80000001));
+    ASSERT_EQ(S_OK, PutByName(object_.get(), L"ClassKey", &one).hr);
+    SetLong(&one, REG_SZ);
+    ASSERT_EQ(S_OK, PutByName(object_.get(), L"ValueType", &one).hr);
+    for (const wchar_t* name : {L"a", L"b"}) {
+        VARIANT n, v;
+        SetText(&n, name);
+        SetText(&v, name);
+        ASSERT_EQ(S_OK, PutByName(object_.get(), L"ValueKey", &n).hr);
+        ASSERT_EQ(S_OK, PutByName(object_.get(), L"Value", &v).hr);
+        VariantClear(&n);
+        VariantClear(&v);
+    }
+
+    VARIANT names, count;
+    VariantInit(&names);
+    VariantInit(&count);
+    VARIANT a = RefTo(&names), b = RefTo(&count);
+    DispatchResult r = CallByName(object_.get(), L"EnumerateValues", DISPATCH_METHOD, {&a, &b});
+    ASSERT_EQ(S_OK, r.hr);
+    ASSERT_EQ(VT_ARRAY | VT_VARIANT, V_VT(&names));
+    LONG lower = 0, upper = 0;
+    SafeArrayGetLBound(V_ARRAY(&names), 1, &lower);
+    SafeArrayGetUBound(V_ARRAY(&names), 1, &upper);
+    EXPECT_EQ(1, lower);
+    EXPECT_EQ(2, upper);
+    ASSERT_EQ(VT_I4, V_VT(&count));
+    EXPECT_EQ(2, V_I4(&count));
+
+    // An early-bound style typed reference keeps its typed array.
+    SAFEARRAY* typed = nullptr;
+    LONG typedCount = 0;
+    VARIANT c, d;
+    V_VT(&c) = VT_BYREF | VT_ARRAY | VT_BSTR;
+    V_ARRAYREF(&c) = &typed;
+    V_VT(&d) = VT_BYREF | VT_I4;
+    V_I4REF(&d) = &typedCount;
+    ASSERT_EQ(S_OK, CallByName(object_.get(), L"EnumerateValues", DISPATCH_METHOD, {&c, &d}).hr);
+    ASSERT_NE(nullptr, typed);
+    VARTYPE vt = VT_EMPTY;
+    SafeArrayGetVartype(typed, &vt);
+    EXPECT_EQ(VT_BSTR, vt);
+    EXPECT_EQ(2, typedCount);
+    SafeArrayDestroy(typed);
+    VariantClear(&names);
+    VariantClear(&path);
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\TessaryTests\\Dispatch");
+}
+
+TEST_F(DispatchTest, ObjectWhereTextIsDeclaredIsATypeMismatch) {
+    VARIANT section, name, fallback;
+    VariantInit(&section);
+    V_VT(&section) = VT_DISPATCH;
+    V_DISPATCH(&section) = object_.get();
+    SetText(&name, L"x");
+    SetText(&fallback, L"y");
+    DispatchResult r = CallByName(object_.get(), L"RegGet", DISPATCH_METHOD, {&section, &name, &fallback});
+    EXPECT_EQ(DISP_E_TYPEMISMATCH, r.hr);
+    VariantClear(&name);
+    VariantClear(&fallback);
+}
+
+TEST_F(DispatchTest, RaisedErrorsCarryNumberSourceAndDescription) {
+    DispatchResult r = CallByName(object_.get(), L"CreateKey", DISPATCH_METHOD, {});
+    ASSERT_EQ(DISP_E_EXCEPTION, r.hr);
+    EXPECT_EQ(HRESULT(0x800A6591), r.exception.scode);
+    EXPECT_EQ(26001, r.ErrorNumber());
+    EXPECT_EQ(L"Tessary.cRegistry", r.Source());
+    EXPECT_EQ(L"Failed to create registry Key: '", r.Description());
+}
+
+TEST_F(DispatchTest, WrongArgumentCountAndUnknownNames) {
+    VARIANT one;
+    SetLong(&one, 1);
+    EXPECT_EQ(DISP_E_BADPARAMCOUNT, CallByName(object_.get(), L"CreateKey", DISPATCH_METHOD, {&one}).hr);
+    EXPECT_EQ(DISP_E_PARAMNOTFOUND, CallByName(object_.get(), L"RegGet", DISPATCH_METHOD, {&one}).hr);
+    DISPID id = 0;
+    LPOLESTR name = const_cast<LPOLESTR>(L"NoSuchMember");
+    EXPECT_EQ(DISP_E_UNKNOWNNAME, object_->GetIDsOfNames(IID_NULL, &name, 1, 0, &id));
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND,
+              object_->Invoke(0x7777, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr));
+}
+
+}  // namespace

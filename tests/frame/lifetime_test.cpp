@@ -1,0 +1,107 @@
+// Object and library lifetime: independent instances, the unload rule, and
+// no handles or memory kept by thousands of create/release cycles.
+#include <windows.h>
+#include <psapi.h>
+
+#include <gtest/gtest.h>
+
+#include "Tessary.h"
+#include "support/test_support.h"
+
+using namespace tessary;
+using namespace tessary::test;
+
+namespace {
+
+TEST(Lifetime, CanUnloadOnlyWithoutObjectsAndLocks) {
+    ComApartment com;
+    LoadedLibrary library;
+    ASSERT_TRUE(library.get());
+    EXPECT_EQ(S_OK, library.CanUnloadNow());
+    {
+        ComPtr<_xRegistry> registry = library.Create<_xRegistry>(CLSID_xRegistry);
+        ASSERT_TRUE(registry);
+        EXPECT_EQ(S_FALSE, library.CanUnloadNow());
+    }
+    EXPECT_EQ(S_OK, library.CanUnloadNow());
+
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(S_OK, library.GetClassObject(CLSID_xRegistry, IID_IClassFactory, reinterpret_cast<void**>(factory.put())));
+    factory->LockServer(TRUE);
+    factory.reset();
+    EXPECT_EQ(S_FALSE, library.CanUnloadNow());
+    ASSERT_EQ(S_OK, library.GetClassObject(CLSID_xRegistry, IID_IClassFactory, reinterpret_cast<void**>(factory.put())));
+    factory->LockServer(FALSE);
+    factory.reset();
+    EXPECT_EQ(S_OK, library.CanUnloadNow());
+}
+
+TEST(Lifetime, UnknownClassAndAggregationAreRefused) {
+    LoadedLibrary library;
+    ComPtr<IClassFactory> factory;
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE,
+              library.GetClassObject(IID_IUnknown, IID_IClassFactory, reinterpret_cast<void**>(factory.put())));
+    ASSERT_EQ(S_OK, library.GetClassObject(CLSID_xRegistry, IID_IClassFactory, reinterpret_cast<void**>(factory.put())));
+    ComPtr<IUnknown> object;
+    EXPECT_EQ(CLASS_E_NOAGGREGATION,
+              factory->CreateInstance(reinterpret_cast<IUnknown*>(factory.get()), IID_IUnknown,
+                                      reinterpret_cast<void**>(object.put())));
+}
+
+TEST(Lifetime, TwoObjectsAreIndependent) {
+    ComApartment com;
+    ComPtr<IDispatch> first = CreateByProgId(L"Tessary.xRegistry");
+    ComPtr<IDispatch> second = CreateByProgId(L"Tessary.xRegistry");
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(second);
+    EXPECT_NE(first.get(), second.get());
+    VARIANT text;
+    SetText(&text, L"only the first");
+    ASSERT_EQ(S_OK, PutByName(first.get(), L"SectionKey", &text).hr);
+    DispatchResult other = CallByName(second.get(), L"SectionKey", DISPATCH_PROPERTYGET, {});
+    ASSERT_EQ(VT_BSTR, V_VT(&other.value));
+    EXPECT_EQ(0u, SysStringLen(V_BSTR(&other.value)));
+    VariantClear(&text);
+}
+
+TEST(Lifetime, InterfacesOfAnObject) {
+    ComApartment com;
+    LoadedLibrary library;
+    ComPtr<_xRegistry> registry = library.Create<_xRegistry>(CLSID_xRegistry);
+    ASSERT_TRUE(registry);
+    ComPtr<ISupportErrorInfo> support;
+    ASSERT_EQ(S_OK, registry->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(support.put())));
+    EXPECT_EQ(S_OK, support->InterfaceSupportsErrorInfo(IID__xRegistry));
+    EXPECT_EQ(S_FALSE, support->InterfaceSupportsErrorInfo(IID_IDispatch));
+    ComPtr<IUnknown> none;
+    EXPECT_EQ(E_NOINTERFACE, registry->QueryInterface(IID_IClassFactory, reinterpret_cast<void**>(none.put())));
+    UINT count = 0;
+    EXPECT_EQ(S_OK, registry->GetTypeInfoCount(&count));
+    EXPECT_EQ(1u, count);
+}
+
+TEST(Lifetime, ThousandsOfCyclesKeepNothing) {
+    ComApartment com;
+    LoadedLibrary library;
+    auto cycle = [&] {
+        ComPtr<_xRegistry> registry = library.Create<_xRegistry>(CLSID_xRegistry);
+        Bstr path(L"Software\\TessaryTests\\Cycles");
+        registry->put_ClassKey(LONG(0x80000001));
+        registry->put_SectionKey(path.get());
+        VARIANT_BOOL exists;
+        registry->get_KeyExists(&exists);
+        Variant value;
+        registry->get_Value(&value);
+    };
+    for (int i = 0; i < 200; ++i) cycle();  // warm caches
+    PROCESS_MEMORY_COUNTERS before{}, after{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
+    DWORD handles = KernelHandleCount();
+    for (int i = 0; i < 5000; ++i) cycle();
+    GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
+    EXPECT_EQ(handles, KernelHandleCount());
+    EXPECT_LT(after.PagefileUsage, before.PagefileUsage + 1024 * 1024);
+    EXPECT_EQ(S_OK, library.CanUnloadNow());
+}
+
+}  // namespace
