@@ -14,3 +14,15 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export CUPS_SERVER=/nonexistent/cups.sock
 
 log() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
+
+# Creates a Wine prefix once (about 10 s); later calls return at once.
+make_prefix() {
+  local prefix=$1
+  [ -f "$prefix/system.reg" ] && return
+  log "creating Wine prefix $prefix"
+  mkdir -p "$prefix"
+  WINEPREFIX=$prefix DISPLAY= wineboot -i >/dev/null 2>&1
+  # Without a window manager every dialog close would stall for seconds.
+  WINEPREFIX=$prefix wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  WINEPREFIX=$prefix wineserver -w
+}

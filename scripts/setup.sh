@@ -30,17 +30,6 @@ build() {
   cmake --build "$TESSARY_BUILD"
 }
 
-make_prefix() {
-  local prefix=$1
-  [ -f "$prefix/system.reg" ] && return
-  log "creating Wine prefix $prefix"
-  mkdir -p "$prefix"
-  WINEPREFIX=$prefix DISPLAY= wineboot -i >/dev/null 2>&1
-  # Without a window manager every dialog close would stall for seconds.
-  WINEPREFIX=$prefix wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  WINEPREFIX=$prefix wineserver -w
-}
-
 register() {
   local dll
   dll="Z:$(echo "$TESSARY_BUILD/bin/Tessary.dll" | tr / '\\')"
@@ -54,6 +43,9 @@ install_packages
 build
 make_prefix "$TESSARY_PREFIX_HEADLESS"
 make_prefix "$TESSARY_PREFIX_UI"
-[ -x "$TESSARY_ROOT/tests/support/printers/install.sh" ] && "$TESSARY_ROOT/tests/support/printers/install.sh"
+# Further set-up steps of the subsystems' tests (printers, sound), each quick when done.
+for step in "$TESSARY_ROOT"/tests/support/setup.d/*.sh; do
+  [ -e "$step" ] && bash "$step"
+done
 register
 log "set up"

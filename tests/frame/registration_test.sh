@@ -3,9 +3,9 @@
 # and checks what registration wrote: class, program id, in-process server
 # with the apartment model, type library.
 set -u
-dll_unix=$1
-export TESSARY_WINE_MODE=$2
-run=$(dirname "$0")/../../scripts/wine-run
+run=$1
+dll_unix=$2
+export TESSARY_WINE_MODE=$3
 dll="Z:$(echo "$dll_unix" | tr / '\\')"
 failed=0 passed=0
 check() {  # check <label> <command...>
