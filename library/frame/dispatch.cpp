@@ -18,7 +18,7 @@ struct FuncDescHolder {
     ~FuncDescHolder() { if (desc) info->ReleaseFuncDesc(desc); }
 };
 
-VARTYPE ResolveType(ITypeInfo* info, const TYPEDESC& type) {
+VARTYPE ResolveType(ITypeInfo* info, const TYPEDESC& type, bool* isEnum = nullptr) {
     switch (type.vt) {
     case VT_SAFEARRAY:
         return VT_ARRAY | ResolveType(info, *type.lptdesc);
@@ -29,8 +29,11 @@ VARTYPE ResolveType(ITypeInfo* info, const TYPEDESC& type) {
         if (FAILED(ref->GetTypeAttr(&attr))) return VT_EMPTY;
         VARTYPE vt = VT_EMPTY;
         switch (attr->typekind) {
-        case TKIND_ENUM: vt = VT_I4; break;
-        case TKIND_ALIAS: vt = ResolveType(ref.get(), attr->tdescAlias); break;
+        case TKIND_ENUM:
+            vt = VT_I4;
+            if (isEnum) *isEnum = true;
+            break;
+        case TKIND_ALIAS: vt = ResolveType(ref.get(), attr->tdescAlias, isEnum); break;
         case TKIND_DISPATCH: vt = VT_DISPATCH; break;
         case TKIND_INTERFACE: vt = VT_UNKNOWN; break;
         default: break;
@@ -47,6 +50,9 @@ VARTYPE ResolveType(ITypeInfo* info, const TYPEDESC& type) {
 struct Slot {
     VARTYPE type = VT_EMPTY;  // declared type, without VT_BYREF
     bool byRef = false;
+    // Enumerations of the library hold handle values such as 0x80000001,
+    // which clients without unsigned types (JScript) pass as large numbers.
+    bool acceptsUnsigned = false;
     VARIANT* caller = nullptr;  // the caller's argument, null when omitted
     bool passedThrough = false;  // the caller's own storage goes to the call
     Variant value;               // the typed temporary
@@ -112,6 +118,10 @@ void Coerce(Slot& slot, const VARIANT* argument) {
     }
     HRESULT hr = VariantChangeTypeEx(&slot.value, const_cast<VARIANT*>(source), LOCALE_USER_DEFAULT,
                                      VARIANT_ALPHABOOL, slot.type);
+    if (hr == DISP_E_OVERFLOW && slot.acceptsUnsigned && slot.type == VT_I4) {
+        hr = VariantChangeTypeEx(&slot.value, const_cast<VARIANT*>(source), LOCALE_USER_DEFAULT, 0, VT_UI4);
+        if (SUCCEEDED(hr)) V_VT(&slot.value) = VT_I4;  // same 32 bits, read as signed
+    }
     if (FAILED(hr)) throw InvokeFailure(hr == DISP_E_OVERFLOW ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH);
 }
 
@@ -384,7 +394,7 @@ HRESULT InvokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WO
                 slot->byRef = true;
                 type = type->lptdesc;
             }
-            slot->type = ResolveType(info, *type);
+            slot->type = ResolveType(info, *type, &slot->acceptsUnsigned);
             if (slot->type == VT_EMPTY) throw InvokeFailure(DISP_E_TYPEMISMATCH, 0);
 
             if (p < inputs) {

@@ -60,3 +60,13 @@ End Sub
 Sub Summary()
     WScript.Echo g_passed & " passed, " & g_failed & " failed"
 End Sub
+
+' Deletes a registry key with everything below it, or one value when a value
+' name is given (WScript.Shell's RegDelete is not available on every host).
+Sub RegDelete(key, valueName)
+    Dim sh, cmd
+    Set sh = CreateObject("WScript.Shell")
+    cmd = "reg delete """ & key & """ /f"
+    If valueName <> "" Then cmd = "reg delete """ & key & """ /v """ & valueName & """ /f"
+    sh.Run cmd, 0, True
+End Sub
