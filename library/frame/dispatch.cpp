@@ -61,14 +61,35 @@ struct Slot {
 
 class InvokeFailure {
 public:
-    InvokeFailure(HRESULT hr, UINT arg = 0) : hr_(hr), arg_(arg) {}
+    InvokeFailure(HRESULT hr, UINT arg = 0, long runtimeNumber = 0)
+        : hr_(hr), arg_(arg), runtimeNumber_(runtimeNumber) {}
     HRESULT hr() const { return hr_; }
     UINT arg() const { return arg_; }
+    long runtimeNumber() const { return runtimeNumber_; }  // when the failure is a run-time error
 
 private:
     HRESULT hr_;
     UINT arg_;
+    long runtimeNumber_;
 };
+
+constexpr long kArrayFixedOrLocked = 10;
+
+// A caller's array that a member may not replace: fixed in size, locked, or
+// not allocated by the automation run-time.
+bool IsFixedArray(const SAFEARRAY* array) {
+    return array && (array->cLocks > 0 ||
+                     (array->fFeatures & (FADF_FIXEDSIZE | FADF_STATIC | FADF_EMBEDDED | FADF_AUTO)));
+}
+
+// The array variable a by-reference argument refers to, if any.
+SAFEARRAY* CallerArray(const VARIANT* argument) {
+    const VARIANT* v = argument;
+    while (V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v)) v = V_VARIANTREF(v);
+    if ((V_VT(v) & (VT_ARRAY | VT_BYREF)) == (VT_ARRAY | VT_BYREF)) return *V_ARRAYREF(v);
+    if (V_VT(v) & VT_ARRAY) return V_ARRAY(v);
+    return nullptr;
+}
 
 bool IsOmitted(const VARIANT* v) {
     return !v || (V_VT(v) == VT_ERROR && V_ERROR(v) == DISP_E_PARAMNOTFOUND);
@@ -415,6 +436,10 @@ HRESULT InvokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WO
                     slot->passedThrough = true;
                     slot->call = *argument;
                 } else {
+                    if (slot->byRef && (slot->type & VT_ARRAY) && (V_VT(argument) & VT_BYREF) &&
+                        IsFixedArray(CallerArray(argument))) {
+                        throw InvokeFailure(DISP_E_EXCEPTION, rgvargIndex[p], kArrayFixedOrLocked);
+                    }
                     try {
                         Coerce(*slot, argument);
                     } catch (const InvokeFailure& failure) {
@@ -442,6 +467,11 @@ HRESULT InvokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WO
         }
     } catch (const InvokeFailure& failure) {
         if (argError) *argError = failure.arg();
+        if (failure.runtimeNumber() != 0) {
+            RaiseToCaller(RuntimeError::Standard(failure.runtimeNumber()));
+            FillException(exception, RuntimeError::Standard(failure.runtimeNumber()).ToHresult());
+            SetErrorInfo(0, nullptr);
+        }
         return failure.hr();
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;

@@ -15,6 +15,7 @@ std::wstring StandardDescription(long number) {
     case kOverflow: return L"Overflow";
     case kOutOfMemory: return L"Out of memory";
     case kSubscriptOutOfRange: return L"Subscript out of range";
+    case 10: return L"This array is fixed or temporarily locked";
     case kDivisionByZero: return L"Division by zero";
     case kTypeMismatch: return L"Type mismatch";
     case kInternalError: return L"Internal error";

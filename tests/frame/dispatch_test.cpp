@@ -137,6 +137,24 @@ TEST_F(DispatchTest, ArraysComeBackAsVariantArraysForVariantHolders) {
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\TessaryTests\\Dispatch");
 }
 
+TEST_F(DispatchTest, AFixedArrayIsNotReplaced) {
+    SAFEARRAY* fixed = SafeArrayCreateVector(VT_VARIANT, 0, 4);
+    fixed->fFeatures |= FADF_FIXEDSIZE;
+    VARIANT holder, count;
+    VariantInit(&holder);
+    V_VT(&holder) = VT_ARRAY | VT_VARIANT;
+    V_ARRAY(&holder) = fixed;
+    VariantInit(&count);
+    VARIANT a = RefTo(&holder), b = RefTo(&count);
+    DispatchResult r = CallByName(object_.get(), L"EnumerateValues", DISPATCH_METHOD, {&a, &b});
+    EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
+    EXPECT_EQ(10, r.ErrorNumber());
+    EXPECT_EQ(L"This array is fixed or temporarily locked", r.Description());
+    EXPECT_EQ(fixed, V_ARRAY(&holder));
+    fixed->fFeatures &= ~FADF_FIXEDSIZE;
+    VariantClear(&holder);
+}
+
 TEST_F(DispatchTest, ObjectWhereTextIsDeclaredIsATypeMismatch) {
     VARIANT section, name, fallback;
     VariantInit(&section);
