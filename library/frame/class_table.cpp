@@ -1,12 +1,14 @@
 #include "frame/class_table.h"
 
 #include "Tessary.h"
+#include "mixer/mixer_object.h"
 #include "registry/registry_object.h"
 
 namespace tessary {
 
 const ClassEntry kClasses[] = {
     {&CLSID_xRegistry, L"Tessary.xRegistry", &CreateRegistryObject},
+    {&CLSID_xMixer, L"Tessary.xMixer", &CreateMixerObject},
 };
 const size_t kClassCount = sizeof(kClasses) / sizeof(kClasses[0]);
 
