@@ -1,0 +1,4 @@
+// Resource identifiers shared by dovetta.rc and the code.
+#pragma once
+
+#define IDI_DOVETTA 1
