@@ -2,12 +2,14 @@
 
 #include "Tessary.h"
 #include "mixer/mixer_object.h"
+#include "application/application_object.h"
 #include "registry/registry_object.h"
 
 namespace tessary {
 
 const ClassEntry kClasses[] = {
     {&CLSID_xRegistry, L"Tessary.xRegistry", &CreateRegistryObject},
+    {&CLSID_xApplication, L"Tessary.xApplication", &CreateApplicationObject},
     {&CLSID_xMixer, L"Tessary.xMixer", &CreateMixerObject},
 };
 const size_t kClassCount = sizeof(kClasses) / sizeof(kClasses[0]);

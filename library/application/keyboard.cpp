@@ -1,0 +1,22 @@
+#include "application/keyboard.h"
+
+namespace tessary {
+namespace {
+
+class SystemKeyboardImpl final : public Keyboard {
+public:
+    void KeyEvent(LONG virtualKey, LONG scanCode, DWORD flags) override {
+        keybd_event(static_cast<BYTE>(virtualKey & 0xFF), static_cast<BYTE>(scanCode & 0xFF), flags, 0);
+    }
+    SHORT KeyScan(BYTE character) override { return VkKeyScanA(static_cast<CHAR>(character)); }
+    UINT MapKey(UINT code, UINT mapType) override { return MapVirtualKeyA(code, mapType); }
+};
+
+}  // namespace
+
+Keyboard& SystemKeyboard() {
+    static SystemKeyboardImpl keyboard;
+    return keyboard;
+}
+
+}  // namespace tessary
