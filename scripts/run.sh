@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
 # Sets everything up, runs Dovetta with the given command line, waits for it
 # to end and prints the two autodial values it wrote.
+#   scripts/run.sh never        (0.5 s, never-dial mode)
+#   scripts/run.sh 2            (2 s, default mode)
+# Without DISPLAY the program runs on the private Xvfb display; its message
+# boxes, which nobody could answer there, are then printed instead.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 source "$TESSARY_ROOT/scripts/xvfb.sh"
 
 "$TESSARY_ROOT/scripts/setup.sh"
+messages=
 if [ -z "${DISPLAY:-}" ]; then
   start_xvfb
+  messages=$(mktemp)
+  trap 'rm -f "$messages"' EXIT
+  export TESSARY_MESSAGE_LOG="Z:$(echo "$messages" | tr / '\\')"
 else
   TESSARY_XDISPLAY=$DISPLAY
 fi
@@ -16,9 +24,25 @@ export WINEPREFIX=$TESSARY_PREFIX_UI DISPLAY=$TESSARY_XDISPLAY
 wineserver -k 2>/dev/null || true
 
 log "running Dovetta $*"
-start=$(date +%s.%N)
-wine "$TESSARY_BUILD/bin/Dovetta.exe" "$@" </dev/null
-end=$(date +%s.%N)
-log "Dovetta ended after $(printf '%.1f' "$(echo "$end - $start" | bc 2>/dev/null || echo 0)") s"
-wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' /v EnableAutodial | tr -d '\r' | grep -i EnableAutodial
-wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' /v NoNetAutodial | tr -d '\r' | grep -i NoNetAutodial
+start=$(date +%s%N)
+status=0
+wine "$TESSARY_BUILD/bin/Dovetta.exe" "$@" </dev/null || status=$?
+end=$(date +%s%N)
+elapsed_ms=$(( (end - start) / 1000000 ))
+log "Dovetta ended after $(printf '%d.%03d' $((elapsed_ms / 1000)) $((elapsed_ms % 1000))) s (exit code $status)"
+if [ -n "$messages" ] && [ -s "$messages" ]; then
+  log "message boxes shown:"
+  # style <tab> caption <tab> text, line breaks written as \n
+  cat "$messages"
+fi
+
+key='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
+for name in EnableAutodial NoNetAutodial; do
+  value=$(wine reg query "$key" /v "$name" 2>/dev/null | tr -d '\r' | grep -i "$name" || true)
+  if [ -n "$value" ]; then
+    echo "$value" | sed 's/^ *//'
+  else
+    echo "$name    (not set)"
+  fi
+done
+exit "$status"
