@@ -1,0 +1,177 @@
+// xShowPrinter: the library's print dialog, one instance per process, shared
+// by every xPrinter object.
+//
+// The dialog keeps the state of its controls itself (texts, lists, selections,
+// option and check values, the spin value) and mirrors it into a real Win32
+// dialog when a window can be made (a process without a display can make
+// none; the dialog then works the same, unseen). Choosing something from code
+// goes through the same handler as the user's click in the window.
+//
+// It holds the chosen printer's settings record and makes every printer DC
+// from it. The DC it holds in HDCloc belongs to it until a printer object
+// takes it (TakeDc); a second object asking for the same DC gets a DC of its
+// own made from the same name and record, so no two objects share one. A DC
+// that nobody took is deleted when the dialog replaces it or unloads.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "frame/handles.h"
+#include "printdialog/dialog_layout.h"
+#include "printdialog/printer_collection.h"
+#include "printdialog/settings_record.h"
+
+namespace tessary {
+
+// The state of one control of the dialog.
+struct ControlState {
+    std::string text;  // caption, label text, combo or text box text
+    bool visible = true;
+    bool enabled = true;
+    bool value = false;  // option buttons and check boxes
+    std::vector<std::string> items;  // combo box list
+    int listIndex = -1;
+    POINT corner = {};  // top-left in twips, relative to the container
+};
+
+class PrintDialog {
+public:
+    // The loaded dialog, loading it first when needed (the load step runs
+    // Init; an error in it reaches the caller and leaves nothing loaded).
+    static PrintDialog& Get();
+    // The loaded dialog, or null; never loads.
+    static PrintDialog* Loaded();
+    // Drops the dialog and all its state; the next Get loads it afresh.
+    static void Unload();
+
+    PrintDialog(const PrintDialog&) = delete;
+    PrintDialog& operator=(const PrintDialog&) = delete;
+    ~PrintDialog();
+
+    // Public fields.
+    bool bPrint() const { return bPrint_; }
+    const std::string& PrinterName() const { return printerName_; }  // ends in one NUL once chosen
+    HDC HDCloc() const { return hdcLoc_; }
+    long lngOrientation() const { return orientation_; }
+
+    // A DC for a printer object to own: HDCloc itself the first time, a new
+    // DC made like it afterwards; 0 when HDCloc is 0. `serial` receives the
+    // number of the HDCloc it stands for (see DcSerial).
+    UniqueDc TakeDc(uint64_t* serial);
+    // A number that changes, process-wide, whenever HDCloc is replaced.
+    uint64_t DcSerial() const { return dcSerial_; }
+    // The settings record HDCloc was made from (null when made without).
+    const DEVMODEA* DcRecord() const;
+
+    // Fills the printer list and selects the default printer (the load step
+    // runs it; public as on the form).
+    void Init();
+
+    // What a user does in the dialog; each runs the control's handler.
+    void ChoosePrinter(int index);  // an entry of ComboPrinter
+    void ChoosePaper(int index);
+    void ChooseBin(int index);
+    void ChoosePortrait();
+    void ChooseLandscape();
+    void SpinCopies(int value);  // UpDown1
+    void TypeCopies(const std::string& text);  // txtCopies, no handler
+    void TypePrinterName(const std::string& text);  // ComboPrinter's text, no handler
+    void TickPrintToFile(bool ticked);
+    void TickFast(bool ticked);
+    void ClickOK();
+    void ClickCancel();
+
+    // Setup mode ("Print Setup": paper, bin, orientation) or print mode
+    // ("Print": range, copies, print to file, fast bitmaps).
+    void ApplyMode(bool setup, bool fast);
+
+    // Reads for the printer object and for tests.
+    const ControlState& Control(int control) const { return controls_[control]; }
+    std::string Caption() const { return caption_; }
+    int CopiesSpinValue() const { return spinValue_; }
+    const SettingsRecord& Record() const { return record_; }
+    const std::vector<int16_t>& PaperIds() const { return paperIds_; }
+    const std::vector<int16_t>& BinIds() const { return binIds_; }
+    const PrinterCollection& Printers() const { return printers_; }
+    bool Loading() const { return loading_; }
+    HWND Window() const { return window_; }
+    int OuterHeightTwips() const { return outerHeightTwips_; }
+
+    // The number at the start of a copies text, as the dialog's caller reads
+    // it: leading blanks skipped, an optional sign, digits with an optional
+    // fraction and exponent; 0 when there is none; rounded half to even into
+    // a 16-bit value (error 6 beyond it).
+    static short CopiesFromText(const std::string& text);
+
+private:
+    PrintDialog();
+    void CreateWindowIfPossible();
+    void LoadStep();
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCommand(int id, int code, HWND from);
+
+    // Event handlers.
+    void ComboPrinterClick();
+    void ComboPaperClick();
+    void ComboBinClick();
+    void OptPortClick();
+    void OptLandClick();
+    void UpDownChange();
+    void CmdOkClick();
+    void CmdCancelClick();
+
+    // The four setting handlers share this: size query, then one field.
+    bool WriteSetting(size_t offset, int16_t value);
+    void SelectOption(int control);  // sets optPort or optLand and runs its handler
+    void SetListIndex(int control, int index);  // and runs the list's handler
+    void FillCapabilityList(int combo, std::vector<int16_t>& ids, WORD namesCapability, WORD idsCapability,
+                            size_t slot, const std::string& device, const std::string& port);
+    void MakeDc();
+    void ReplaceDc(HDC fresh, std::string name, const SettingsRecord* record);
+
+    // Mirroring the state into the window, when there is one.
+    HWND Item(int control) const;
+    void PushText(int control);
+    void PushValue(int control);
+    void PushList(int control);
+    void PushVisible(int control);
+    void PushPosition(int control);
+    void PushAll();
+    bool EffectivelyVisible(int control) const;
+
+    ControlState controls_[print_dialog::kControlCount];
+    std::string caption_;
+    int spinValue_ = print_dialog::kCopiesMin;
+    int outerHeightTwips_ = 0;
+
+    bool bPrint_ = false;
+    std::string printerName_;
+    long orientation_ = 0;
+    bool loading_ = false;
+
+    SettingsRecord record_;
+    std::string recordPrinter_;  // whose record record_ holds
+    std::vector<int16_t> paperIds_;
+    std::vector<int16_t> binIds_;
+    PrinterCollection printers_;
+    std::string defaultPrinter_;
+
+    HDC hdcLoc_ = nullptr;
+    bool dcTaken_ = false;
+    uint64_t dcSerial_ = 0;
+    std::string dcPrinter_;
+    SettingsRecord dcRecord_;
+    bool dcHasRecord_ = false;
+
+    HWND window_ = nullptr;
+    HWND toolTip_ = nullptr;
+    print_dialog::DialogUnits units_;
+    bool pushing_ = false;  // true while the window is being updated from the state
+};
+
+}  // namespace tessary

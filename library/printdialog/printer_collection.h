@@ -1,0 +1,43 @@
+// The toolkit's printer collection, `Printers`, and its current printer,
+// `Printer`, as the print dialog uses them: each entry has a DeviceName and a
+// Port; the current printer starts as the user's default printer and can be
+// set to any entry. A small layer over the spooler's printer list.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace tessary {
+
+struct PrinterEntry {
+    std::string deviceName;
+    std::string port;
+};
+
+class PrinterCollection {
+public:
+    // The printers the spooler knows now (local and connections), with the
+    // user's default printer as the current one (else the first).
+    static PrinterCollection FromSpooler();
+
+    PrinterCollection() = default;
+    explicit PrinterCollection(std::vector<PrinterEntry> entries, const std::string& defaultName);
+
+    const std::vector<PrinterEntry>& Entries() const { return entries_; }
+    // The current printer, or null when the collection is empty.
+    const PrinterEntry* Current() const;
+    // Makes the first entry with this device name the current printer;
+    // false (and the current printer unchanged) when there is none.
+    bool SelectByName(const std::string& deviceName);
+    // The entry with this device name, or null.
+    const PrinterEntry* Find(const std::string& deviceName) const;
+
+private:
+    std::vector<PrinterEntry> entries_;
+    size_t current_ = 0;
+};
+
+// The name part of the user's default printer entry, profile section
+// "Windows", key "Device" (name, driver, port); empty when there is none.
+std::string DefaultPrinterName();
+
+}  // namespace tessary

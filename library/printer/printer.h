@@ -1,0 +1,130 @@
+// The behaviour of one xPrinter object over the printer DC it owns: creation
+// and destruction, PrintInit, the document and page bracket, identity
+// queries, scale and sheet geometry, the twelve conversions, the drawing
+// attributes, the current position and text output.
+//
+// Every member applies the class's failure style itself: a run-time failure
+// is shown with the member's own prefix and the member returns what it had
+// assigned so far. A member that uses another member of the object (a
+// conversion, CurrentX...) goes through it, so that member reports its own
+// failure and hands back 0. Only PrintInit's first step lets a failure reach
+// the caller.
+//
+// The object owns its DC and the font, pen and brush it selects into it; a DC
+// it gives up (to a later PrintInit, or at destruction) is deleted, and so are
+// the objects that were selected in it.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "frame/handles.h"
+#include "printer/printer_state.h"
+
+namespace tessary {
+
+class Printer {
+public:
+    // Creation: with a printer installed, the creation defaults, the dialog
+    // loaded and PrintInit run; without one, everything stays zero.
+    Printer();
+    // Destruction: unloads the dialog, ends an open document, deletes the DC.
+    ~Printer();
+    Printer(const Printer&) = delete;
+    Printer& operator=(const Printer&) = delete;
+
+    // An object for tests: no spooler, no dialog; the state is set by hand and
+    // `dc` (if any) becomes the object's own.
+    struct Detached {};
+    Printer(Detached, HDC dc);
+
+    PrinterState& State() { return state_; }
+    const PrinterState& State() const { return state_; }
+    HDC Dc() const { return dc_.get(); }
+
+    // Document and page bracket, identity.
+    bool PrintInit();  // a failure in its first step is thrown to the caller
+    bool StartDoc(const std::wstring& docName, const std::wstring* outFile);
+    bool StartPage();
+    bool EndPage();
+    bool EndDoc();
+    long Hdc();
+    std::wstring DeviceName();
+    bool IsPrinter();
+    long PrintJobID();
+    long Orientation();
+    void SetOrientation(long value);
+
+    // Scale and sheet geometry.
+    long WidthDot();
+    long HeightDot();
+    long ScaleWidth();
+    void SetScaleWidth(long value);
+    long ScaleHeight();
+    void SetScaleHeight(long value);
+    long OffsetX();
+    long OffsetY();
+    long PageWidth();
+    long PageHeight();
+    long PageCenterX();
+    long PageCenterY();
+
+    // A conversion member: reports its own failure and then returns 0.
+    long Convert(Conversion which, long value);
+
+    // Attributes.
+    long DrawWidth();
+    void SetDrawWidth(long value);
+    long DrawStyle();
+    void SetDrawStyle(long value);
+    long DrawColor();
+    void SetDrawColor(long value);
+    long FillColor();
+    void SetFillColor(long value);
+    long FillStyle();
+    void SetFillStyle(long value);
+    long FillHatch();
+    void SetFillHatch(long value);
+    std::wstring FontName();
+    void SetFontName(const std::wstring& name);
+    long FontSize();
+    void SetFontSize(long value);
+    bool FontBold();
+    void SetFontBold(bool bold);
+    long ForeColor();
+    void SetForeColor(long value);
+    long DrawMode();
+    void SetDrawMode(long value);
+    long FontTransparent();
+    void SetFontTransparent(long value);
+    long CurrentX();
+    void SetCurrentX(long value);
+    long CurrentY();
+    void SetCurrentY(long value);
+
+    // Text.
+    void Print(const std::wstring& text);
+    void PrintWrapped(const std::wstring& text, long left, long right, long top, long flags);
+    long TextWidth(const std::wstring& text);
+    long TextHeight(const std::wstring& text);
+
+private:
+    enum class Kind { Font, Pen, Brush };
+    // Creates the GDI object from its description, selects it and deletes
+    // the object of ours it replaces.
+    void Rebuild(Kind kind);
+    // Takes over another DC: the old one, and what was selected in it, goes.
+    void ReplaceDc(UniqueDc fresh);
+    void InitializeDc();  // PrintInit's steps after the first
+
+    PrinterState state_;
+    UniqueDc dc_;
+    uint64_t dcSerial_ = 0;  // the dialog's HDCloc our DC stands for
+    bool dialogUser_ = false;
+    UniqueGdiObject font_;
+    UniqueGdiObject pen_;
+    UniqueGdiObject brush_;
+};
+
+}  // namespace tessary
