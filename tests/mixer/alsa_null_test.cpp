@@ -1,0 +1,176 @@
+// xMixer over the real winmm with Wine's ALSA driver on ALSA's null device:
+// a real mixer without sound hardware. The values the object writes are read
+// back through a mixer handle of the test's own.
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <cstdlib>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "Tessary.h"
+#include "support/test_support.h"
+
+using namespace tessary;
+using namespace tessary::test;
+
+namespace {
+
+// Reads a control's first channel straight from mixer device 0.
+DWORD DeviceValue(DWORD controlId) {
+    HMIXER handle = nullptr;
+    if (mixerOpen(&handle, 0, 0, 0, 0) != MMSYSERR_NOERROR) return 0xFFFFFFFF;
+    DWORD values[2] = {0xFFFFFFFF, 0xFFFFFFFF};
+    MIXERCONTROLDETAILS details = {};
+    details.cbStruct = sizeof details;
+    details.dwControlID = controlId;
+    details.cChannels = 1;
+    details.cbDetails = sizeof(DWORD);
+    details.paDetails = values;
+    mixerGetControlDetailsA(reinterpret_cast<HMIXEROBJ>(handle), &details, MIXER_GETCONTROLDETAILSF_VALUE);
+    mixerClose(handle);
+    return values[0];
+}
+
+std::wstring DeviceName() {
+    MIXERCAPSA caps = {};
+    if (mixerGetDevCapsA(0, &caps, sizeof caps) != MMSYSERR_NOERROR) return L"";
+    return std::wstring(caps.szPname, caps.szPname + strlen(caps.szPname));
+}
+
+class AlsaNull : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (mixerGetNumDevs() == 0)
+            GTEST_SKIP() << "no mixer: the ALSA null device of the sound prefix is not available";
+        mixer_ = library_.Create<_xMixer>(CLSID_xMixer);
+        ASSERT_TRUE(mixer_);
+    }
+    std::wstring ReadName() {
+        Variant name;
+        EXPECT_EQ(S_OK, mixer_->get_Mixer(&name));
+        return V_VT(&name) == VT_BSTR ? ToWide(V_BSTR(&name)) : L"(not text)";
+    }
+    bool Rescan() {
+        VARIANT_BOOL done = VARIANT_FALSE;
+        return SUCCEEDED(mixer_->Details(&done)) && done == VARIANT_TRUE;
+    }
+    LONG Volume() {
+        LONG v = -1;
+        EXPECT_EQ(S_OK, mixer_->get_Volume(&v));
+        return v;
+    }
+    LONG Mute() {
+        LONG v = -1;
+        EXPECT_EQ(S_OK, mixer_->get_Mute(&v));
+        return v;
+    }
+
+    ComApartment com_;
+    MessageLog log_;
+    LoadedLibrary library_;
+    ComPtr<_xMixer> mixer_;
+};
+
+TEST_F(AlsaNull, MixerNamesTheDeviceAndFindsTheSpeakerLines) {
+    VARIANT_BOOL flag = 0;
+    mixer_->get_bMix(&flag);
+    EXPECT_EQ(VARIANT_TRUE, flag);
+    mixer_->get_bMixOpen(&flag);
+    EXPECT_EQ(VARIANT_TRUE, flag);
+    EXPECT_EQ(L"Out: default", DeviceName());
+    EXPECT_EQ(DeviceName(), ReadName());
+    EXPECT_TRUE(log_.Messages().empty());
+    LONG sources = -1;
+    mixer_->get_MaxSources(&sources);
+    EXPECT_EQ(1, sources);
+    Bstr name;
+    ASSERT_EQ(S_OK, mixer_->get_Source(name.put()));
+    EXPECT_EQ(L"Main", ToWide(name.get()));
+    mixer_->put_idS(1);
+    ASSERT_EQ(S_OK, mixer_->get_Source(name.put()));
+    EXPECT_EQ(L"Master Volume", ToWide(name.get()));
+    // Both controls of the main line are found, and so are the source's.
+    mixer_->get_bMixVol(&flag);
+    EXPECT_EQ(VARIANT_TRUE, flag);
+    mixer_->get_bMixMute(&flag);
+    EXPECT_EQ(VARIANT_TRUE, flag);
+    mixer_->put_idMix(1);
+    ASSERT_TRUE(Rescan());
+    mixer_->get_bMixVol(&flag);
+    EXPECT_EQ(VARIANT_TRUE, flag);
+    mixer_->get_bMixMute(&flag);
+    EXPECT_EQ(VARIANT_TRUE, flag);
+}
+
+TEST_F(AlsaNull, MainVolumeRoundTrips) {
+    ASSERT_EQ(DeviceName(), ReadName());
+    EXPECT_EQ(LONG(DeviceValue(0)), Volume());
+    for (LONG wanted : {20000L, 65535L, 0L, 12345L}) {
+        LONG value = wanted;
+        ASSERT_EQ(S_OK, mixer_->put_Volume(&value));
+        EXPECT_EQ(wanted, value);     // the caller's variable is left alone
+        EXPECT_EQ(wanted, Volume());  // cached as written
+        EXPECT_NEAR(wanted, LONG(DeviceValue(0)), 1) << "the device's master volume";
+        ASSERT_TRUE(Rescan());
+        EXPECT_NEAR(wanted, Volume(), 1) << "read back by a scan";
+    }
+}
+
+TEST_F(AlsaNull, MainMuteRoundTrips) {
+    ASSERT_EQ(DeviceName(), ReadName());
+    for (LONG wanted : {1L, 0L, 1L}) {
+        LONG value = wanted;
+        ASSERT_EQ(S_OK, mixer_->put_Mute(&value));
+        EXPECT_EQ(LONG(wanted), LONG(DeviceValue(1))) << "the device's master mute";
+        ASSERT_TRUE(Rescan());
+        EXPECT_EQ(wanted, Mute());
+    }
+    // Muting leaves the volume alone.
+    EXPECT_EQ(LONG(DeviceValue(0)), Volume());
+}
+
+// Objects made one after another each get a working mixer and keep nothing.
+// (Wine's winmm serves a process at most 256 mixer handles over its life, so
+// the count stays well below that.)
+TEST_F(AlsaNull, ObjectsOneAfterAnother) {
+    auto cycle = [&] {
+        ComPtr<_xMixer> mixer = library_.Create<_xMixer>(CLSID_xMixer);
+        Variant name;
+        mixer->get_Mixer(&name);
+        LONG volume = 30000;
+        mixer->put_Volume(&volume);
+        VARIANT_BOOL found = VARIANT_FALSE;
+        mixer->get_bMixVol(&found);
+        return V_VT(&name) == VT_BSTR && ToWide(V_BSTR(&name)) == DeviceName() && found == VARIANT_TRUE;
+    };
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(cycle());
+    DWORD handles = KernelHandleCount();
+    for (int i = 0; i < 100; ++i) ASSERT_TRUE(cycle()) << "object " << i;
+    EXPECT_LE(KernelHandleCount(), handles + 2);
+    EXPECT_TRUE(log_.Messages().empty());
+    EXPECT_NEAR(30000, LONG(DeviceValue(0)), 1);
+}
+
+TEST_F(AlsaNull, LateBoundClientScansAndWrites) {
+    ComPtr<IDispatch> mixer = CreateByProgId(L"Tessary.xMixer");
+    ASSERT_TRUE(mixer);
+    DispatchResult name = CallByName(mixer.get(), L"Mixer", DISPATCH_PROPERTYGET, {});
+    ASSERT_EQ(VT_BSTR, V_VT(&name.value));
+    EXPECT_EQ(DeviceName(), ToWide(V_BSTR(&name.value)));
+    VARIANT variable;
+    SetLong(&variable, 4321);
+    VARIANT ref = RefTo(&variable);
+    ASSERT_EQ(S_OK, PutByName(mixer.get(), L"Volume", &ref).hr);
+    EXPECT_NEAR(4321, LONG(DeviceValue(0)), 1);
+    // Setting Mixer changes nothing.
+    VARIANT other;
+    SetText(&other, L"another mixer");
+    EXPECT_EQ(S_OK, PutByName(mixer.get(), L"Mixer", &other).hr);
+    DispatchResult again = CallByName(mixer.get(), L"Mixer", DISPATCH_PROPERTYGET, {});
+    EXPECT_EQ(DeviceName(), ToWide(V_BSTR(&again.value)));
+    VariantClear(&other);
+}
+
+}  // namespace
