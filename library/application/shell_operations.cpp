@@ -3,6 +3,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstring>
+
 #include "frame/automation.h"
 #include "frame/dispatch.h"
 #include "frame/errors.h"
@@ -49,6 +51,17 @@ bool MatchesPlainFile(const std::wstring& file) {
         if (!(entry.dwFileAttributes & excluded)) return true;
     } while (FindNextFileA(search.get(), &entry));
     return false;
+}
+
+// Every name of an 8-bit list, up to the empty name that ends it, is shorter
+// than MAX_PATH. The 8-bit shell cannot take longer names, and Wine's
+// overruns its path buffers on them (a crash for a name of about 1,000
+// characters, a false success for a long relative name).
+bool NamesFit(const char* list) {
+    for (const char* name = list; *name; name += strlen(name) + 1) {
+        if (strlen(name) >= MAX_PATH) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -117,6 +130,7 @@ bool RunShellRequest(HWND owner, const ShellRequest& request) {
     AnsiText from(request.from);
     AnsiText to(request.to);
     AnsiText title(std::wstring(1, L'\0'));
+    if (!NamesFit(from.c_str()) || (request.hasTo && !NamesFit(to.c_str()))) return false;
     SHFILEOPSTRUCTA operation = {};
     operation.hwnd = owner;
     operation.wFunc = request.function;

@@ -57,6 +57,7 @@ bool ShellDelete(HWND owner, SAFEARRAY* names, bool confirm);
 // Runs a request with `owner` owning the shell's dialogs. True when the
 // shell reports success and no operation was aborted (a declined
 // confirmation, or one the shell could not ask, leaves the files alone).
+// A list holding a name of MAX_PATH characters or more is not handed over.
 bool RunShellRequest(HWND owner, const ShellRequest& request);
 
 // Puts a shortcut to `file` (the bare name of a file in the current
