@@ -153,24 +153,4 @@ TEST_F(AlsaNull, ObjectsOneAfterAnother) {
     EXPECT_NEAR(30000, LONG(DeviceValue(0)), 1);
 }
 
-TEST_F(AlsaNull, LateBoundClientScansAndWrites) {
-    ComPtr<IDispatch> mixer = CreateByProgId(L"Tessary.xMixer");
-    ASSERT_TRUE(mixer);
-    DispatchResult name = CallByName(mixer.get(), L"Mixer", DISPATCH_PROPERTYGET, {});
-    ASSERT_EQ(VT_BSTR, V_VT(&name.value));
-    EXPECT_EQ(DeviceName(), ToWide(V_BSTR(&name.value)));
-    VARIANT variable;
-    SetLong(&variable, 4321);
-    VARIANT ref = RefTo(&variable);
-    ASSERT_EQ(S_OK, PutByName(mixer.get(), L"Volume", &ref).hr);
-    EXPECT_NEAR(4321, LONG(DeviceValue(0)), 1);
-    // Setting Mixer changes nothing.
-    VARIANT other;
-    SetText(&other, L"another mixer");
-    EXPECT_EQ(S_OK, PutByName(mixer.get(), L"Mixer", &other).hr);
-    DispatchResult again = CallByName(mixer.get(), L"Mixer", DISPATCH_PROPERTYGET, {});
-    EXPECT_EQ(DeviceName(), ToWide(V_BSTR(&again.value)));
-    VariantClear(&other);
-}
-
 }  // namespace

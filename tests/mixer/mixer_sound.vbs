@@ -16,6 +16,8 @@ CheckEqual name, "Out: default", "device name"
 CheckEqual fso.FileExists(logPath), False, "no message shown"
 CheckEqual m.MaxSources, 1, "sources of the speakers"
 CheckEqual m.Source, "Main", "line 0"
+m.Mixer = "another mixer"
+CheckEqual m.Mixer, name, "setting Mixer changes nothing"
 m.idS = 1
 CheckEqual m.Source, "Master Volume", "line 1"
 CheckEqual m.bMixVol, True, "main volume found"
