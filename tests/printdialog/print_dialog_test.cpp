@@ -1,0 +1,296 @@
+// The print dialog on the test printers ("Proof Letter", the default, and
+// "Proof A4"): its state after loading and after choosing printer, paper,
+// bin, orientation and copies as a user would, the settings record it keeps,
+// the DCs it makes and hands out, the two modes, and the copies rule.
+// Runs without a display: the dialog works on its own state alone.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "frame/errors.h"
+#include "printdialog/print_dialog.h"
+#include "support/test_support.h"
+
+using namespace tessary;
+using namespace tessary::print_dialog;
+using namespace tessary::test;
+
+namespace {
+
+const std::string kLetter = "Proof Letter";
+const std::string kA4 = "Proof A4";
+
+bool TestPrintersInstalled() {
+    PrinterCollection printers = PrinterCollection::FromSpooler();
+    return printers.Find(kLetter) && printers.Find(kA4);
+}
+
+int IndexOf(const ControlState& list, const std::string& text) {
+    auto it = std::find(list.items.begin(), list.items.end(), text);
+    return it == list.items.end() ? -1 : static_cast<int>(it - list.items.begin());
+}
+
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!TestPrintersInstalled()) GTEST_SKIP() << "the test printers are not installed in this prefix";
+        char entry[256] = {};
+        GetProfileStringA("Windows", "Device", "", entry, sizeof entry);
+        savedDevice_ = entry;
+    }
+    void TearDown() override {
+        PrintDialog::Unload();
+        if (!savedDevice_.empty()) WriteProfileStringA("Windows", "Device", savedDevice_.c_str());
+    }
+    PrintDialog& Dialog() { return PrintDialog::Get(); }
+    int16_t RecordField(size_t offset) { return Dialog().Record().Field(offset); }
+
+    MessageLog log_;
+    std::string savedDevice_;
+};
+
+TEST_F(DialogTest, StateAfterLoad) {
+    PrintDialog& d = Dialog();
+    EXPECT_TRUE(log_.Messages().empty());
+    EXPECT_FALSE(d.Loading());
+
+    const ControlState& printers = d.Control(ComboPrinter);
+    EXPECT_GE(IndexOf(printers, kLetter), 0);
+    EXPECT_GE(IndexOf(printers, kA4), 0);
+    EXPECT_EQ(kLetter, printers.text);
+    EXPECT_EQ(kLetter + '\0', d.PrinterName());
+
+    // The driver's record, whole: DEVMODEA and the driver's own bytes.
+    EXPECT_EQ(164, d.Record().Size());
+    EXPECT_EQ(1, RecordField(SettingsRecord::kOrientation));
+    EXPECT_EQ(DMPAPER_LETTER, RecordField(SettingsRecord::kPaperSize));
+    EXPECT_EQ(1, RecordField(SettingsRecord::kCopies));
+    EXPECT_EQ(1, d.lngOrientation());
+    EXPECT_TRUE(d.Control(optPort).value);
+    EXPECT_FALSE(d.Control(optLand).value);
+
+    EXPECT_EQ("Status:      Default printer; Ready", d.Control(labStat).text);
+    EXPECT_EQ("Type:        Proof Letter", d.Control(labType).text);
+    EXPECT_EQ("Where:     FILE:", d.Control(labWhere).text);
+    EXPECT_EQ("Comment: ?", d.Control(labComment).text);
+    EXPECT_EQ(1, d.CopiesSpinValue());
+    EXPECT_EQ("1", d.Control(txtCopies).text);
+
+    const ControlState& paper = d.Control(ComboPaper);
+    ASSERT_EQ((std::vector<std::string>{"Letter", "Legal", "A4"}), paper.items);
+    EXPECT_EQ((std::vector<int16_t>{DMPAPER_LETTER, DMPAPER_LEGAL, DMPAPER_A4}), d.PaperIds());
+    EXPECT_EQ(0, paper.listIndex);
+    EXPECT_EQ("Letter", paper.text);
+    const ControlState& bins = d.Control(ComboBin);
+    EXPECT_EQ((std::vector<std::string>{"Automatically Select", "Upper Tray", "Lower Tray", "Manual Feed"}), bins.items);
+    EXPECT_EQ(bins.items.size(), d.BinIds().size());
+
+    // A DC for the default printer, from the record.
+    ASSERT_TRUE(d.HDCloc());
+    EXPECT_EQ(2400, GetDeviceCaps(d.HDCloc(), HORZRES));
+    EXPECT_EQ(3000, GetDeviceCaps(d.HDCloc(), VERTRES));
+
+    // The load step's layout: outer height and the shared middle row.
+    EXPECT_EQ(4845, d.OuterHeightTwips());
+    EXPECT_EQ(2220, d.Control(frRange).corner.y);
+    EXPECT_EQ(2220, d.Control(frCopies).corner.y);
+    EXPECT_EQ(2220, d.Control(frPaper).corner.y);
+}
+
+TEST_F(DialogTest, ChoosingAnotherPrinterReadsItsRecordAndLists) {
+    PrintDialog& d = Dialog();
+    d.ChoosePrinter(IndexOf(d.Control(ComboPrinter), kA4));
+    EXPECT_EQ(kA4 + '\0', d.PrinterName());
+    EXPECT_EQ(DMPAPER_A4, RecordField(SettingsRecord::kPaperSize));
+    EXPECT_EQ((std::vector<std::string>{"A4", "A5", "Letter"}), d.Control(ComboPaper).items);
+    EXPECT_EQ("A4", d.Control(ComboPaper).text);
+    EXPECT_EQ((std::vector<std::string>{"Automatically Select", "Tray 1", "Tray 2"}), d.Control(ComboBin).items);
+    // Found among the printers, but not the user's default printer.
+    EXPECT_EQ("Status:      Ready", d.Control(labStat).text);
+    EXPECT_EQ("Type:        Proof A4", d.Control(labType).text);
+    EXPECT_EQ("Proof A4", d.Printers().Current()->deviceName);
+
+    // The closing button makes the DC for the new choice.
+    d.ClickOK();
+    EXPECT_TRUE(d.bPrint());
+    ASSERT_TRUE(d.HDCloc());
+    EXPECT_EQ(2379, GetDeviceCaps(d.HDCloc(), HORZRES));
+    EXPECT_EQ(3508, GetDeviceCaps(d.HDCloc(), PHYSICALHEIGHT));
+
+    // Back to the default printer: the status says so again.
+    d.ChoosePrinter(IndexOf(d.Control(ComboPrinter), kLetter));
+    EXPECT_EQ("Status:      Default printer; Ready", d.Control(labStat).text);
+}
+
+TEST_F(DialogTest, PickingTheSelectedPrinterAgainChangesNothing) {
+    PrintDialog& d = Dialog();
+    d.ChooseLandscape();
+    d.TypeCopies("7");
+    d.ChoosePrinter(IndexOf(d.Control(ComboPrinter), kLetter));
+    EXPECT_EQ("7", d.Control(txtCopies).text);
+    EXPECT_EQ(2, RecordField(SettingsRecord::kOrientation));
+    EXPECT_TRUE(d.Control(optLand).value);
+}
+
+TEST_F(DialogTest, SettingHandlersWriteTheirFieldAndKeepEarlierChoices) {
+    PrintDialog& d = Dialog();
+    d.ChooseLandscape();
+    EXPECT_EQ(2, RecordField(SettingsRecord::kOrientation));
+    EXPECT_EQ(2, d.lngOrientation());
+    EXPECT_TRUE(d.Control(optLand).value);
+    EXPECT_FALSE(d.Control(optPort).value);
+
+    // A paper chosen after the orientation: both stay, as the dialog shows.
+    d.ChoosePaper(IndexOf(d.Control(ComboPaper), "Legal"));
+    EXPECT_EQ(DMPAPER_LEGAL, RecordField(SettingsRecord::kPaperSize));
+    EXPECT_EQ(2, RecordField(SettingsRecord::kOrientation));
+    EXPECT_EQ(2, d.lngOrientation());
+
+    d.ChooseBin(IndexOf(d.Control(ComboBin), "Lower Tray"));
+    EXPECT_EQ(d.BinIds()[2], RecordField(SettingsRecord::kDefaultSource));
+    EXPECT_EQ(DMPAPER_LEGAL, RecordField(SettingsRecord::kPaperSize));
+    EXPECT_EQ(164, d.Record().Size());
+
+    // The DC made on closing prints what was chosen: Legal, landscape.
+    HDC before = d.HDCloc();
+    d.ClickCancel();
+    EXPECT_FALSE(d.bPrint());
+    ASSERT_TRUE(d.HDCloc());
+    EXPECT_NE(before, d.HDCloc());
+    EXPECT_EQ(4200, GetDeviceCaps(d.HDCloc(), PHYSICALWIDTH));  // 14 in across
+    EXPECT_EQ(2550, GetDeviceCaps(d.HDCloc(), PHYSICALHEIGHT));
+    // The replaced DC, which nobody took, is gone.
+    EXPECT_EQ(0u, GetObjectType(before));
+
+    d.ChoosePortrait();
+    EXPECT_EQ(1, d.lngOrientation());
+    EXPECT_EQ(1, RecordField(SettingsRecord::kOrientation));
+    EXPECT_EQ(DMPAPER_LEGAL, RecordField(SettingsRecord::kPaperSize));
+}
+
+TEST_F(DialogTest, SpinControlWritesTheCopiesText) {
+    PrintDialog& d = Dialog();
+    d.SpinCopies(3);
+    EXPECT_EQ("3", d.Control(txtCopies).text);
+    d.SpinCopies(0);
+    EXPECT_EQ(1, d.CopiesSpinValue());
+    EXPECT_EQ("1", d.Control(txtCopies).text);
+    d.SpinCopies(5000);
+    EXPECT_EQ("100", d.Control(txtCopies).text);
+    d.TypeCopies("12 copies");
+    EXPECT_EQ("12 copies", d.Control(txtCopies).text);
+    EXPECT_EQ(100, d.CopiesSpinValue());
+}
+
+TEST(CopiesRule, NumberAtTheStartRoundedHalfToEven) {
+    EXPECT_EQ(3, PrintDialog::CopiesFromText("3 copies"));
+    EXPECT_EQ(0, PrintDialog::CopiesFromText("copies"));
+    EXPECT_EQ(0, PrintDialog::CopiesFromText(""));
+    EXPECT_EQ(2, PrintDialog::CopiesFromText("2.5"));
+    EXPECT_EQ(4, PrintDialog::CopiesFromText("3.5"));
+    EXPECT_EQ(12, PrintDialog::CopiesFromText("  1 2"));
+    EXPECT_EQ(-3, PrintDialog::CopiesFromText("-3"));
+    EXPECT_EQ(100, PrintDialog::CopiesFromText("1e2x"));
+    EXPECT_EQ(32767, PrintDialog::CopiesFromText("32767"));
+    try {
+        PrintDialog::CopiesFromText("40000");
+        ADD_FAILURE() << "40000 copies do not fit 16 bits";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(kOverflow, e.number);
+    }
+}
+
+TEST_F(DialogTest, ModesShowTheirOwnControls) {
+    PrintDialog& d = Dialog();
+    d.ApplyMode(true, true);
+    EXPECT_EQ("Print Setup", d.Caption());
+    EXPECT_FALSE(d.Control(cmdOK).visible);
+    EXPECT_EQ("Close", d.Control(cmdCancel).text);
+    EXPECT_TRUE(d.Control(frPaper).visible);
+    EXPECT_TRUE(d.Control(frOrientation).visible);
+    EXPECT_FALSE(d.Control(frRange).visible);
+    EXPECT_FALSE(d.Control(frCopies).visible);
+    EXPECT_FALSE(d.Control(chkFile).visible);
+    EXPECT_FALSE(d.Control(chkFast).visible);
+    EXPECT_FALSE(d.Control(chkFast).value);  // setup mode leaves it alone
+
+    d.ApplyMode(false, true);
+    EXPECT_EQ("Print", d.Caption());
+    EXPECT_TRUE(d.Control(cmdOK).visible);
+    EXPECT_EQ("Cancel", d.Control(cmdCancel).text);
+    EXPECT_FALSE(d.Control(frPaper).visible);
+    EXPECT_FALSE(d.Control(frOrientation).visible);
+    EXPECT_TRUE(d.Control(frRange).visible);
+    EXPECT_TRUE(d.Control(frCopies).visible);
+    EXPECT_TRUE(d.Control(chkFile).visible);
+    EXPECT_TRUE(d.Control(chkFast).visible);
+    EXPECT_TRUE(d.Control(chkFast).value);
+    d.ApplyMode(false, false);
+    EXPECT_FALSE(d.Control(chkFast).value);
+}
+
+TEST_F(DialogTest, EachDcIsHandedOutOnce) {
+    PrintDialog& d = Dialog();
+    HDC shown = d.HDCloc();
+    ASSERT_TRUE(shown);
+    uint64_t firstSerial = 0, secondSerial = 0;
+    UniqueDc first = d.TakeDc(&firstSerial);
+    UniqueDc second = d.TakeDc(&secondSerial);
+    EXPECT_EQ(shown, first.get());
+    ASSERT_TRUE(second);
+    EXPECT_NE(first.get(), second.get());
+    EXPECT_EQ(firstSerial, secondSerial);
+    EXPECT_EQ(GetDeviceCaps(first.get(), HORZRES), GetDeviceCaps(second.get(), HORZRES));
+
+    // A new DC on closing: the one handed out stays its owner's.
+    d.ChooseLandscape();
+    d.ClickOK();
+    EXPECT_NE(firstSerial, d.DcSerial());
+    EXPECT_EQ(static_cast<DWORD>(OBJ_DC), GetObjectType(first.get()));
+    EXPECT_EQ(3000, GetDeviceCaps(d.HDCloc(), HORZRES));
+
+    // Unloading deletes only the DC nobody took.
+    HDC untaken = d.HDCloc();
+    PrintDialog::Unload();
+    EXPECT_EQ(0u, GetObjectType(untaken));
+    EXPECT_EQ(static_cast<DWORD>(OBJ_DC), GetObjectType(first.get()));
+    EXPECT_EQ(nullptr, PrintDialog::Loaded());
+}
+
+TEST_F(DialogTest, DefaultPrinterEntry) {
+    WriteProfileStringA("Windows", "Device", "Proof A4,wineps.drv,FILE:");
+    EXPECT_EQ(kA4 + '\0', Dialog().PrinterName());
+    EXPECT_EQ("Status:      Default printer; Ready", Dialog().Control(labStat).text);
+    PrintDialog::Unload();
+
+    WriteProfileStringA("Windows", "Device", "Proof A4");
+    EXPECT_EQ(kA4 + '\0', Dialog().PrinterName());
+    PrintDialog::Unload();
+
+    WriteProfileStringA("Windows", "Device", nullptr);
+    const std::string first = Dialog().Control(ComboPrinter).items.at(0);
+    EXPECT_EQ(first + '\0', Dialog().PrinterName());
+}
+
+TEST(SettingsRecordView, ShortRecordsAreReadAndWrittenSafely) {
+    SettingsRecord record;
+    EXPECT_TRUE(record.Empty());
+    EXPECT_EQ(0, record.Field(SettingsRecord::kOrientation));
+    EXPECT_EQ(nullptr, record.ForDriver());
+    record.Resize(50);  // reaches dmOrientation and dmPaperSize only
+    EXPECT_GE(record.Bytes().size(), sizeof(DEVMODEA));
+    record.SetField(SettingsRecord::kOrientation, 2);
+    record.SetField(SettingsRecord::kCopies, 9);
+    EXPECT_EQ(2, record.Field(SettingsRecord::kOrientation));
+    EXPECT_EQ(0, record.Field(SettingsRecord::kCopies));
+    EXPECT_EQ(0, record.Bytes()[SettingsRecord::kCopies]);
+    // A record whose own sizes claim more than it holds never goes to a driver.
+    record.Buffer()->dmSize = sizeof(DEVMODEA);
+    record.Buffer()->dmDriverExtra = 4000;
+    EXPECT_EQ(nullptr, record.ForDriver());
+    record.Buffer()->dmDriverExtra = 0;
+    EXPECT_NE(nullptr, record.ForDriver());
+}
+
+}  // namespace
