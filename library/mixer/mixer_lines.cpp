@@ -72,7 +72,7 @@ std::wstring MixerLines::ReadMixer() {
         MIXERCAPSA caps = {};
         // Asked of device 0 itself, not through the open handle.
         if (device_.GetDevCaps(0, &caps, sizeof caps) == MMSYSERR_NOERROR) {
-            // The count is signed to the class; one below the smallest has no value.
+            // The class keeps the count signed: one below 0x80000000 has no signed value.
             long long last = static_cast<long long>(static_cast<LONG>(caps.cDestinations)) - 1;
             if (last < std::numeric_limits<LONG>::min()) ThrowRuntime(kOverflow);
             lastDestination_ = static_cast<long>(last);
