@@ -174,7 +174,8 @@ bool Printer::StartDoc(const std::wstring& docName, const std::wstring* outFile)
         info.cbSize = 12;
         info.lpszDocName = name.c_str();
         info.lpszOutput = output ? output->c_str() : nullptr;
-        state_.jobId = 0;
+        // A document already open in the DC stays the object's when the
+        // platform refuses a second one, so that EndDoc still ends it.
         int job = ::StartDocA(dc_.get(), &info);
         if (job >= 1) {
             state_.jobId = job;

@@ -208,6 +208,15 @@ TEST_F(PageTest, PrintWrappedEndsAtTheBlockBottomAndKeepsUpdatingThePosition) {
     EXPECT_TRUE(log_.Messages().empty());
 }
 
+TEST_F(PageTest, StartDocThatThePlatformRefuses) {
+    // A memory DC prints no documents: StartDocA fails by its result.
+    EXPECT_FALSE(P().StartDoc(L"Refused", nullptr));
+    EXPECT_EQ(0, P().PrintJobID());
+    EXPECT_FALSE(P().StartPage());
+    EXPECT_FALSE(P().EndDoc());
+    EXPECT_TRUE(log_.Messages().empty());
+}
+
 TEST_F(PageTest, ConversionFailuresAreShownByTheConversionItself) {
     P().SetScaleHeight(0);
     P().SetFontSize(240);  // LogToDOTY divides by the zero scale

@@ -208,4 +208,43 @@ TEST_F(Output, LandscapeFromOrientation) {
     EXPECT_TRUE(log_.Messages().empty());
 }
 
+TEST_F(Output, OrientationBetweenPagesKeepsTheDocumentOpen) {
+    std::wstring file = Start(L"turned");
+    SetFontSize(240);
+    Print(L"HHHHHHHHHHHHHHHHHHHHHHHH");
+    EXPECT_EQ(VARIANT_TRUE, Call(&_xPrinter::EndPage));
+    const long job = Get(&_xPrinter::get_PrintJobID);
+    const long dc = Get(&_xPrinter::get_hdc);
+    ASSERT_EQ(S_OK, printer_->put_Orientation(2));
+    // Same printer, same document: the DC stays and turns from the next page.
+    EXPECT_EQ(job, Get(&_xPrinter::get_PrintJobID));
+    EXPECT_EQ(dc, Get(&_xPrinter::get_hdc));
+    EXPECT_EQ(3000, Get(&_xPrinter::get_WidthDot));
+    EXPECT_EQ(VARIANT_TRUE, Call(&_xPrinter::StartPage));
+    SetFontSize(240);
+    Print(L"HHHHHHHHHHHHHHHHHHHHHHHH");
+    auto pages = Finish(file);
+    ASSERT_EQ(2u, pages.size());
+    RECT first = FindBox(pages[0], RECT{0, 0, pages[0].width, pages[0].height}, IsInk);
+    RECT second = FindBox(pages[1], RECT{0, 0, pages[1].width, pages[1].height}, IsInk);
+    EXPECT_GT(first.right - first.left, 4 * (first.bottom - first.top));      // across
+    EXPECT_GT(second.bottom - second.top, 4 * (second.right - second.left));  // turned
+    EXPECT_TRUE(log_.Messages().empty());
+}
+
+TEST_F(Output, ReleasingTheObjectEndsAnOpenDocument) {
+    std::wstring file = Start(L"released");
+    SetFontSize(240);
+    Print(L"HHHH");
+    printer_.reset();
+    std::string ps = ReadFile(file);
+    EXPECT_NE(std::string::npos, ps.find("%%EOF"));
+    auto pages = RenderPages(file);
+    ASSERT_EQ(1u, pages.size());
+    RECT ink = FindBox(pages[0], RECT{0, 0, pages[0].width, pages[0].height}, IsInk);
+    EXPECT_GE(ink.left, kLeft);
+    EXPECT_GE(ink.top, kTop);
+    EXPECT_TRUE(log_.Messages().empty());
+}
+
 }  // namespace
