@@ -2,10 +2,12 @@
 
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 
 #include <cstring>
 
 #include "frame/automation.h"
+#include "frame/com_ptr.h"
 #include "frame/dispatch.h"
 #include "frame/errors.h"
 #include "frame/handles.h"
@@ -62,6 +64,29 @@ bool NamesFit(const char* list) {
         if (strlen(name) >= MAX_PATH) return false;
     }
     return true;
+}
+
+bool FileExists(const std::wstring& path) {
+    return GetFileAttributesA(AnsiText(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring FullPath(const std::wstring& file) {
+    wchar_t full[MAX_PATH];
+    DWORD n = GetFullPathNameW(file.c_str(), MAX_PATH, full, nullptr);
+    return n > 0 && n < MAX_PATH ? std::wstring(full, n) : file;
+}
+
+// A shell shortcut at `link` to `target`.
+void WriteShortcut(const std::wstring& link, const std::wstring& target) {
+    ComPtr<IShellLinkW> shortcut;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(shortcut.put()))))
+        return;
+    ComPtr<IPersistFile> file;
+    if (FAILED(shortcut->SetPath(target.c_str())) ||
+        FAILED(shortcut->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))))
+        return;
+    file->Save(link.c_str(), TRUE);
 }
 
 }  // namespace
@@ -148,10 +173,14 @@ ShellRequest ShellAddMoveRequest(const std::wstring& recent, const std::wstring&
     return TwoNameRequest(FO_MOVE, recent + file + L".lnk" + L'\0', startup, kShellSilentNoConfirmation);
 }
 
+std::wstring ShellAddStartupLink(const std::wstring& startup, const std::wstring& file) {
+    // The last four characters go whatever they are: a three-letter extension with its dot.
+    return startup + file.substr(0, file.size() >= 4 ? file.size() - 4 : 0) + L".lnk";
+}
+
 ShellRequest ShellAddRenameRequest(const std::wstring& startup, const std::wstring& file) {
     const std::wstring twoNuls(2, L'\0');
-    std::wstring stem = file.substr(0, file.size() >= 4 ? file.size() - 4 : 0);  // drops ".ext" whatever it is
-    return TwoNameRequest(FO_RENAME, startup + file + L".lnk" + twoNuls, startup + stem + L".lnk" + twoNuls,
+    return TwoNameRequest(FO_RENAME, startup + file + L".lnk" + twoNuls, ShellAddStartupLink(startup, file) + twoNuls,
                           kShellSilentNoConfirmation);
 }
 
@@ -167,9 +196,20 @@ bool ShellAdd(HWND owner, const std::wstring& file, const std::function<std::wst
     const std::wstring recent = folderSpecial(CSIDL_RECENT);
     if (!MatchesPlainFile(file) || startup.empty() || recent.empty()) return false;
 
-    // The shell names the shortcut it makes "<file>.lnk".
+    // The shell names its shortcut "<file>.lnk" only while no shortcut of
+    // that name is there (Wine numbers a new one "<file> (2).lnk"), and then
+    // an older shortcut would be moved instead: it goes first.
+    const std::wstring recentLink = recent + file + L".lnk";
+    DeleteFileA(AnsiText(recentLink).c_str());
     SHAddToRecentDocs(SHARD_PATHA, AnsiText(file).c_str());
+    // Where recent documents are not recorded (a policy can turn them off),
+    // the shortcut the next steps need is written here instead.
+    if (!FileExists(recentLink)) WriteShortcut(recentLink, FullPath(file));
+
     RunShellRequest(owner, ShellAddMoveRequest(recent, startup, file));  // the rename below tells
+    // A shortcut of the final name from an earlier call would make the rename
+    // fail and leave two start-up entries: the new one replaces it.
+    if (FileExists(startup + file + L".lnk")) DeleteFileA(AnsiText(ShellAddStartupLink(startup, file)).c_str());
     return RunShellRequest(owner, ShellAddRenameRequest(startup, file));
 }
 

@@ -63,9 +63,14 @@ bool RunShellRequest(HWND owner, const ShellRequest& request);
 // Puts a shortcut to `file` (the bare name of a file in the current
 // directory) into the Startup folder as "<name without its last four
 // characters>.lnk": the shell records the file as a recent document, and the
-// shortcut that makes in the Recent folder is moved to Startup and renamed.
-// `folderSpecial` looks up a special folder (ending in "\", or empty).
+// shortcut that makes in the Recent folder is moved to Startup and renamed,
+// replacing a shortcut of that name. `folderSpecial` looks up a special
+// folder (ending in "\", or empty). Nothing is touched when the name is
+// refused or either folder is unknown.
 bool ShellAdd(HWND owner, const std::wstring& file, const std::function<std::wstring(long)>& folderSpecial);
+
+// The shortcut ShellAdd leaves: "<startup><file without its last four characters>.lnk".
+std::wstring ShellAddStartupLink(const std::wstring& startup, const std::wstring& file);
 
 // The two requests of ShellAdd once the folders are known.
 ShellRequest ShellAddMoveRequest(const std::wstring& recent, const std::wstring& startup, const std::wstring& file);

@@ -318,6 +318,52 @@ TEST_F(ShellAddTest, LeavesAShortcutNamedWithoutTheExtensionInStartup) {
     EXPECT_TRUE(Exists(startup_ + L"tessapp.lnk"));
 }
 
+void WriteLink(const std::wstring& link, const std::wstring& target) {
+    ComPtr<IShellLinkW> shell;
+    ComPtr<IPersistFile> file;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                     reinterpret_cast<void**>(shell.put())));
+    shell->SetPath(target.c_str());
+    shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()));
+    ASSERT_EQ(S_OK, file->Save(link.c_str(), TRUE));
+}
+
+TEST_F(ShellAddTest, ReplacesOlderShortcutsOfTheSameNames) {
+    // A name the shell's recent-documents list has not seen yet: Wine then
+    // numbers its new shortcut "<name> (2).lnk" when "<name>.lnk" is there.
+    const std::wstring stem = L"tess" + std::to_wstring(GetCurrentProcessId()), name = stem + L".exe";
+    Expect(stem);
+    Expect(name);
+    Expect(name + L" (2)");
+    MakeFile(Path(name));
+    MakeFile(Path(L"other.exe"));
+    // An older shortcut of the same name in Recent, and an earlier start-up
+    // entry of the final name, both to another file.
+    WriteLink(recent_ + name + L".lnk", Path(L"other.exe"));
+    WriteLink(startup_ + stem + L".lnk", Path(L"other.exe"));
+    EXPECT_TRUE(app_.Add(name));
+    EXPECT_EQ(0, _wcsicmp(Path(name).c_str(), LinkTarget(startup_ + stem + L".lnk").c_str()));
+    EXPECT_FALSE(Exists(startup_ + name + L".lnk")) << "no second start-up entry";
+    EXPECT_FALSE(Exists(recent_ + name + L" (2).lnk"));
+}
+
+TEST_F(ShellAddTest, WorksWhereRecentDocumentsAreNotRecorded) {
+    Expect(L"tessapp");
+    Expect(L"tessapp.exe");
+    MakeFile(Path(L"tessapp.exe"));
+    HKEY policies = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CURRENT_USER,
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer", &policies));
+    DWORD on = 1;
+    RegSetValueExW(policies, L"NoRecentDocsHistory", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
+    bool added = app_.Add(L"tessapp.exe");
+    RegDeleteValueW(policies, L"NoRecentDocsHistory");
+    RegCloseKey(policies);
+    EXPECT_TRUE(added);
+    EXPECT_EQ(0, _wcsicmp(Path(L"tessapp.exe").c_str(), LinkTarget(startup_ + L"tessapp.lnk").c_str()));
+    EXPECT_FALSE(Exists(recent_ + L"tessapp.exe.lnk"));
+}
+
 TEST_F(ShellAddTest, RefusedNamesTouchNothing) {
     for (const wchar_t* name : {L"missing.exe", L"abc", L"*.exe", L"hid.exe", L"sub.dir", L"app"})
         Expect(name);
