@@ -143,6 +143,8 @@ void Coerce(Slot& slot, const VARIANT* argument) {
         hr = VariantChangeTypeEx(&slot.value, const_cast<VARIANT*>(source), LOCALE_USER_DEFAULT, 0, VT_UI4);
         if (SUCCEEDED(hr)) V_VT(&slot.value) = VT_I4;  // same 32 bits, read as signed
     }
+    // Null has no value of any type: the run-time calls that "Invalid use of Null".
+    if (FAILED(hr) && vt == VT_NULL) throw InvokeFailure(DISP_E_EXCEPTION, 0, kInvalidUseOfNull);
     if (FAILED(hr)) throw InvokeFailure(hr == DISP_E_OVERFLOW ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH);
 }
 
@@ -443,7 +445,7 @@ HRESULT InvokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WO
                     try {
                         Coerce(*slot, argument);
                     } catch (const InvokeFailure& failure) {
-                        throw InvokeFailure(failure.hr(), rgvargIndex[p]);
+                        throw InvokeFailure(failure.hr(), rgvargIndex[p], failure.runtimeNumber());
                     }
                 }
             } else if (slot->type != VT_VARIANT) {

@@ -168,6 +168,17 @@ TEST_F(DispatchTest, ObjectWhereTextIsDeclaredIsATypeMismatch) {
     VariantClear(&fallback);
 }
 
+TEST_F(DispatchTest, NullWhereAValueIsDeclaredIsInvalidUseOfNull) {
+    VARIANT null;
+    VariantInit(&null);
+    V_VT(&null) = VT_NULL;
+    VARIANT ref = RefTo(&null);
+    DispatchResult r = PutByName(object_.get(), L"SectionKey", &ref);
+    EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
+    EXPECT_EQ(94, r.ErrorNumber());
+    EXPECT_EQ(L"Invalid use of Null", r.Description());
+}
+
 TEST_F(DispatchTest, RaisedErrorsCarryNumberSourceAndDescription) {
     DispatchResult r = CallByName(object_.get(), L"CreateKey", DISPATCH_METHOD, {});
     ASSERT_EQ(DISP_E_EXCEPTION, r.hr);
