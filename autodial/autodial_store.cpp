@@ -68,4 +68,10 @@ std::wstring CreationFailureReport(HRESULT hr) {
     return L"Run-time error '429':\n\nActiveX component can't create object";
 }
 
+std::wstring WindowFailureReport(HRESULT hr) {
+    wchar_t code[16];
+    wsprintfW(code, L"%08X", static_cast<unsigned>(hr));
+    return std::wstring(L"Dovetta cannot open its window (error 0x") + code + L"). Is a display available?";
+}
+
 }  // namespace dovetta

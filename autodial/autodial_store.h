@@ -29,5 +29,7 @@ HRESULT CreateRegistryStore(std::unique_ptr<AutodialStore>* store);
 
 // The run-time's report for a component that could not be created.
 std::wstring CreationFailureReport(HRESULT hr);
+// The report for a program window that could not be opened (no display).
+std::wstring WindowFailureReport(HRESULT hr);
 
 }  // namespace dovetta

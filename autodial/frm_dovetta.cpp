@@ -126,8 +126,13 @@ HRESULT frmDovetta::Load() {
     const int y = work.top + (work.bottom - work.top - height) / 2;
 
     // Hidden until the tick: the program does its waiting out of sight.
-    if (!CreateWindowExW(0, kClassName, kTitle, style, x, y, width, height, nullptr, nullptr, instance_, this))
-        return HRESULT_FROM_WIN32(GetLastError());
+    if (!CreateWindowExW(0, kClassName, kTitle, style, x, y, width, height, nullptr, nullptr, instance_, this)) {
+        // Wine without a display fails here, after WM_NCCREATE, with no
+        // error code at all.
+        const DWORD error = GetLastError();
+        window_ = nullptr;
+        return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+    }
     CreateControls();
 
     HRESULT hr = createStore_ ? createStore_(&store_) : E_POINTER;

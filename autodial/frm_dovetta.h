@@ -37,9 +37,10 @@ public:
     frmDovetta(const frmDovetta&) = delete;
     frmDovetta& operator=(const frmDovetta&) = delete;
 
-    // Form load: creates the hidden window, then the store. A failure to
-    // create the store is returned (the program must end; the window stays
-    // hidden and goes with this object). Otherwise Timer1 is started.
+    // Form load: creates the hidden window, then the store, then starts
+    // Timer1. A failure is returned and the program must end: without a
+    // window (window() is null) or without the store (the window stays
+    // hidden and goes with this object).
     HRESULT Load();
     // Releases the store and destroys the window; the thread then gets WM_QUIT.
     void Unload();

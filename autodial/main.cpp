@@ -45,8 +45,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         frmDovetta form(instance, ProgramArguments(GetCommandLineW()), CreateRegistryStore);
         HRESULT hr = form.Load();
         if (FAILED(hr)) {
-            // Without the component nothing can be written: report and end.
-            tessary::ShowMessage(CreationFailureReport(hr), MB_OK | MB_ICONERROR, kApplicationTitle);
+            // Without its window or the component the program cannot do its
+            // work: report and end, having written nothing.
+            tessary::ShowMessage(form.window() ? CreationFailureReport(hr) : WindowFailureReport(hr),
+                                 MB_OK | MB_ICONERROR, kApplicationTitle);
             exitCode = 1;
         } else {
             MSG msg;
