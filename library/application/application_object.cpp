@@ -4,6 +4,7 @@
 #include "application/application_object.h"
 
 #include <string>
+#include <vector>
 
 #include "Tessary.h"
 #include "application/folders.h"
@@ -73,6 +74,33 @@ void NeutralResult(DISPID member, VARIANT* result) {
     }
 }
 
+constexpr DISPID kShellDeleteId = 0x60030014;
+
+// ShellDelete reads its array and never replaces it, so a script's array
+// variable goes to it as a value: the frame refuses to pass a fixed-size
+// array (VBScript's "Dim a(2)") by reference, as a member could replace it.
+// `storage` holds the copied argument list; the caller's values are shared,
+// not owned.
+DISPPARAMS NamesByValue(const DISPPARAMS& params, std::vector<VARIANT>& storage) {
+    const UINT namesPosition = 2;
+    if (params.cNamedArgs != 0 || params.cArgs <= namesPosition) return params;
+    storage.assign(params.rgvarg, params.rgvarg + params.cArgs);
+    VARIANT& names = storage[params.cArgs - 1 - namesPosition];
+    const VARIANT* value = &names;
+    while (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value)) value = V_VARIANTREF(value);
+    if ((V_VT(value) & (VT_ARRAY | VT_BYREF)) == (VT_ARRAY | VT_BYREF)) {
+        VARTYPE type = V_VT(value) & ~VT_BYREF;
+        SAFEARRAY* array = *V_ARRAYREF(value);
+        V_VT(&names) = type;
+        V_ARRAY(&names) = array;
+    } else if (V_VT(value) & VT_ARRAY) {
+        names = *value;
+    }
+    DISPPARAMS copy = params;
+    copy.rgvarg = storage.data();
+    return copy;
+}
+
 class ApplicationObject final : public DispatchObject<_xApplication> {
 public:
     ApplicationObject() : keys_(SystemKeyboard()) { ZeroMemory(&version_, sizeof version_); }
@@ -80,12 +108,25 @@ public:
     // Script clients' arguments are converted to the declared types before a
     // member runs; one that cannot be (Null, an array or object for a text,
     // a number out of range) gets the member's neutral result as well, so
-    // that no member ever fails in the caller's face.
+    // that no member ever fails in the caller's face. The members themselves
+    // never fail, so every such failure is one of the arguments.
     HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception, UINT* argError) override {
+        std::vector<VARIANT> storage;
+        DISPPARAMS byValue;
+        if (member == kShellDeleteId && params) {
+            byValue = NamesByValue(*params, storage);
+            params = &byValue;
+        }
         HRESULT hr = DispatchObject<_xApplication>::Invoke(member, iid, locale, flags, params, result, exception,
                                                            argError);
-        if (hr != DISP_E_TYPEMISMATCH && hr != DISP_E_OVERFLOW) return hr;
+        if (hr != DISP_E_TYPEMISMATCH && hr != DISP_E_OVERFLOW && hr != DISP_E_EXCEPTION) return hr;
+        if (exception) {
+            SysFreeString(exception->bstrSource);
+            SysFreeString(exception->bstrDescription);
+            SysFreeString(exception->bstrHelpFile);
+            *exception = EXCEPINFO{};
+        }
         if (result) NeutralResult(member, result);
         ClearPendingError();
         return S_OK;
@@ -100,10 +141,14 @@ public:
     }
     HRESULT STDMETHODCALLTYPE ShowMouse(VARIANT_BOOL* bShow) override {
         // Only True shows; any other value, 1 included, hides.
-        return Swallowing([&] { tessary::ShowMouse(bShow && *bShow == VARIANT_TRUE); });
+        return Swallowing([&] {
+            if (bShow) tessary::ShowMouse(*bShow == VARIANT_TRUE);
+        });
     }
     HRESULT STDMETHODCALLTYPE MoveMe(LONG* frmHwnd) override {
-        return Swallowing([&] { tessary::MoveMe(WindowOf(frmHwnd)); });
+        return Swallowing([&] {
+            if (frmHwnd) tessary::MoveMe(WindowOf(frmHwnd));
+        });
     }
     HRESULT STDMETHODCALLTYPE AlwaysOnTop(LONG* frmHwnd, VARIANT_BOOL* bOnTop, VARIANT* result) override {
         if (!result) return E_POINTER;
@@ -120,7 +165,7 @@ public:
 
     // Folders, drives and paths
     HRESULT STDMETHODCALLTYPE get_FolderSpecial(LONG* CSIDL, BSTR* result) override {
-        return TextResult(result, [&] { return tessary::FolderSpecial(CSIDL ? *CSIDL : 0); });
+        return TextResult(result, [&] { return CSIDL ? tessary::FolderSpecial(*CSIDL) : std::wstring(); });
     }
     HRESULT STDMETHODCALLTYPE get_DrivesAvailable(BSTR* result) override {
         return TextResult(result, [] { return tessary::DrivesAvailable(); });

@@ -1,40 +1,39 @@
 #include "application/app_client.h"
 
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
 
 namespace tessary::test {
 
-std::wstring AppClient::FolderSpecial(long csidl) {
-    LONG id = csidl;
-    Bstr out;
-    EXPECT_EQ(S_OK, app_->get_FolderSpecial(&id, out.put()));
-    EXPECT_EQ(csidl, id) << "CSIDL is not changed";
-    return ToWide(out.get());
-}
-
-std::wstring AppClient::Folder(HRESULT (STDMETHODCALLTYPE _xApplication::*property)(BSTR*)) {
+std::wstring AppClient::Text(HRESULT (STDMETHODCALLTYPE _xApplication::*property)(BSTR*)) {
     Bstr out;
     EXPECT_EQ(S_OK, (app_.get()->*property)(out.put()));
     return ToWide(out.get());
 }
 
-std::wstring AppClient::ShortName(const std::wstring& name) {
-    BSTR in = AllocBstr(name);
+std::wstring AppClient::FolderSpecial(long csidl) {
+    LONG id = csidl;
     Bstr out;
-    EXPECT_EQ(S_OK, app_->get_ShortName(&in, out.put()));
-    EXPECT_EQ(name, ToWide(in)) << "sFileName is not changed";
-    SysFreeString(in);
+    EXPECT_EQ(S_OK, app_->get_FolderSpecial(&id, out.put()));
+    EXPECT_EQ(csidl, id);
+    return ToWide(out.get());
+}
+
+std::wstring AppClient::ShortName(const std::wstring& name) {
+    Bstr in(name), out;
+    BSTR slot = in.get();
+    EXPECT_EQ(S_OK, app_->get_ShortName(&slot, out.put()));
+    EXPECT_EQ(in.get(), slot);
     return ToWide(out.get());
 }
 
 std::wstring AppClient::PathName(const std::wstring& path, VARIANT_BOOL folderPart) {
-    BSTR in = AllocBstr(path);
+    Bstr in(path), out;
+    BSTR slot = in.get();
     VARIANT_BOOL flag = folderPart;
-    Bstr out;
-    EXPECT_EQ(S_OK, app_->get_PathName(&in, &flag, out.put()));
-    EXPECT_EQ(path, ToWide(in)) << "sPath is not changed";
-    EXPECT_EQ(folderPart, flag) << "bPath is not changed";
-    SysFreeString(in);
+    EXPECT_EQ(S_OK, app_->get_PathName(&slot, &flag, out.put()));
+    EXPECT_TRUE(slot == in.get() && flag == folderPart) << "arguments unchanged";
     return ToWide(out.get());
 }
 
@@ -55,28 +54,13 @@ std::wstring AppClient::StripNulls(std::wstring& list) {
     return ToWide(out.get());
 }
 
-std::wstring AppClient::StripItem(std::wstring& list, std::wstring& parser) {
-    BSTR in = AllocBstr(list), separator = AllocBstr(parser);
-    Bstr out;
-    EXPECT_EQ(S_OK, app_->StripItem(&in, &separator, out.put()));
-    list = ToWide(in);
-    parser = ToWide(separator);
-    SysFreeString(in);
-    SysFreeString(separator);
-    return ToWide(out.get());
-}
-
-bool AppClient::Shell(HRESULT (STDMETHODCALLTYPE _xApplication::*member)(LONG*, BSTR*, BSTR*, VARIANT_BOOL*),
-                      const std::wstring& a, const std::wstring& b, LONG owner) {
-    BSTR first = AllocBstr(a), second = AllocBstr(b);
+bool AppClient::Shell(ShellMember member, const std::wstring& a, const std::wstring& b, LONG owner) {
+    Bstr first(a), second(b);
+    BSTR slots[2] = {first.get(), second.get()};
     LONG window = owner;
     VARIANT_BOOL result = 7;
-    EXPECT_EQ(S_OK, (app_.get()->*member)(&window, &first, &second, &result));
-    EXPECT_EQ(a, ToWide(first)) << "arguments are not changed";
-    EXPECT_EQ(b, ToWide(second)) << "arguments are not changed";
-    EXPECT_EQ(owner, window);
-    SysFreeString(first);
-    SysFreeString(second);
+    EXPECT_EQ(S_OK, (app_.get()->*member)(&window, &slots[0], &slots[1], &result));
+    EXPECT_TRUE(slots[0] == first.get() && slots[1] == second.get() && window == owner) << "arguments unchanged";
     EXPECT_TRUE(result == VARIANT_TRUE || result == VARIANT_FALSE);
     return result == VARIANT_TRUE;
 }
@@ -90,57 +74,61 @@ bool AppClient::Move(const std::wstring& from, const std::wstring& to, LONG owne
 bool AppClient::Rename(const std::wstring& from, const std::wstring& to, LONG owner) {
     return Shell(&_xApplication::ShellRename, from, to, owner);
 }
-bool AppClient::Add(const std::wstring& file, const std::wstring& fileTo, LONG owner) {
-    return Shell(&_xApplication::ShellAdd, file, fileTo, owner);
+bool AppClient::Add(const std::wstring& file, const std::wstring& fileTo) {
+    return Shell(&_xApplication::ShellAdd, file, fileTo, 0);
 }
 
 bool AppClient::Delete(SAFEARRAY* names, VARIANT_BOOL confirm, LONG owner) {
     LONG window = owner;
-    VARIANT_BOOL flag = confirm;
+    VARIANT_BOOL flag = confirm, result = 7;
     SAFEARRAY* slot = names;
-    VARIANT_BOOL result = 7;
     EXPECT_EQ(S_OK, app_->ShellDelete(&window, &flag, &slot, &result));
-    EXPECT_EQ(names, slot) << "the array is not replaced";
+    EXPECT_EQ(names, slot);
     return result == VARIANT_TRUE;
 }
 
 SAFEARRAY* NameArray(const std::vector<std::wstring>& names, LONG lowerBound) {
     SAFEARRAYBOUND bound = {static_cast<ULONG>(names.size()), lowerBound};
     SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 1, &bound);
-    for (size_t i = 0; i < names.size(); ++i) {
-        LONG index = lowerBound + static_cast<LONG>(i);
+    for (LONG i = 0; i < static_cast<LONG>(names.size()); ++i) {
         Variant v;
         SetText(&v, names[i]);
+        LONG index = lowerBound + i;
         SafeArrayPutElement(array, &index, &v);
     }
     return array;
 }
 
 std::wstring FreshFolder(const std::wstring& name) {
-    std::wstring folder = TempDir() + name + L"\\";
+    std::wstring folder = TempDir() + name;
+    std::wstring list = folder + std::wstring(2, L'\0');
     SHFILEOPSTRUCTW wipe = {};
-    std::wstring list = TempDir() + name + std::wstring(2, L'\0');
     wipe.wFunc = FO_DELETE;
     wipe.pFrom = list.c_str();
     wipe.fFlags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
     if (Exists(folder)) SHFileOperationW(&wipe);
     CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
+    return folder + L"\\";
 }
 
 void MakeFile(const std::wstring& path, const char* content) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h) << "cannot create the test file";
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
     DWORD written = 0;
-    ::WriteFile(h, content, static_cast<DWORD>(strlen(content)), &written, nullptr);
+    WriteFile(h, content, static_cast<DWORD>(strlen(content)), &written, nullptr);
     CloseHandle(h);
 }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-bool IsFolder(const std::wstring& path) {
-    DWORD a = GetFileAttributesW(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+std::string Content(const std::wstring& path) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "<missing>";
+    char buffer[64];
+    DWORD n = 0;
+    ReadFile(h, buffer, sizeof buffer, &n, nullptr);
+    CloseHandle(h);
+    return std::string(buffer, n);
 }
 
 }  // namespace tessary::test

@@ -91,6 +91,11 @@ CheckEqual app.ShellDelete(0, False, Array(folder & "dst\one.txt", folder & "dst
 Check Not fso.FileExists(folder & "renamed.txt"), "deleted 0..0"
 Check Not fso.FileExists(folder & "dst\one.txt") And Not fso.FileExists(folder & "dst\two.txt") And Not fso.FolderExists(folder & "both"), "deleted 0..2"
 MakeFile folder & "kept.txt"
+MakeFile folder & "fixed.txt"
+Dim fixed(0)
+fixed(0) = folder & "fixed.txt"
+CheckEqual app.ShellDelete(0, False, fixed), True, "a fixed-size array"
+Check Not fso.FileExists(folder & "fixed.txt"), "deleted from a fixed-size array"
 CheckEqual app.ShellDelete(0, False, names), False, "unallocated array"
 CheckEqual app.ShellDelete(0, False, Array()), False, "empty array"
 ReDim big(40000)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include "application/app_client.h"
@@ -16,43 +17,36 @@ using namespace tessary::test;
 namespace {
 
 void Pump(DWORD milliseconds) {
-    DWORD start = GetTickCount();
-    do {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < milliseconds; Sleep(5)) {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
-        Sleep(5);
-    } while (GetTickCount() - start < milliseconds);
+    }
 }
 
-// A top-level test window. A left click on it calls MoveMe, as a form's
-// MouseDown handler would; WM_NCLBUTTONDOWN is recorded on its way.
+// A top-level window with an edit control. A left click on its client area
+// calls MoveMe, as a form's MouseDown handler would.
 class TestWindow {
 public:
     explicit TestWindow(_xApplication* app) : app_(app) {
         WNDCLASSW type = {};
         type.lpfnWndProc = &TestWindow::Procedure;
         type.lpszClassName = L"TessaryApplicationTest";
-        type.hCursor = LoadCursor(nullptr, IDC_ARROW);
         RegisterClassW(&type);
-        window_ = CreateWindowExW(0, type.lpszClassName, L"xApplication test", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                  100, 100, 320, 200, nullptr, nullptr, nullptr, this);
-        if (!window_) return;
-        edit_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 10, 280, 24, window_,
-                                nullptr, nullptr, nullptr);
+        window_ = CreateWindowExW(0, type.lpszClassName, L"test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 320,
+                                  200, nullptr, nullptr, nullptr, this);
+        edit_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE, 10, 10, 280, 24, window_, nullptr, nullptr,
+                                nullptr);
         SetForegroundWindow(window_);
         Pump(200);
     }
-    ~TestWindow() {
-        if (window_) DestroyWindow(window_);
-    }
-    HWND get() const { return window_; }
-    HWND edit() const { return edit_; }
+    ~TestWindow() { DestroyWindow(window_); }
     LONG handle() const { return static_cast<LONG>(reinterpret_cast<LONG_PTR>(window_)); }
+
+    HWND window_ = nullptr, edit_ = nullptr;
     int captionGrabs = 0;
-    int clicks = 0;
 
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -62,24 +56,21 @@ private:
         auto* self = reinterpret_cast<TestWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
         if (self && message == WM_NCLBUTTONDOWN && w == HTCAPTION) ++self->captionGrabs;
         if (self && message == WM_LBUTTONDOWN) {
-            ++self->clicks;
-            LONG handle = static_cast<LONG>(reinterpret_cast<LONG_PTR>(window));
+            LONG handle = self->handle();
             self->app_->MoveMe(&handle);
             return 0;
         }
         return DefWindowProcW(window, message, w, l);
     }
     _xApplication* app_;
-    HWND window_ = nullptr;
-    HWND edit_ = nullptr;
 };
 
 class ApplicationUiTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(app_);
-        window_ = std::make_unique<TestWindow>(app_.get());
-        if (!window_->get()) GTEST_SKIP() << "no display: windows cannot be created";
+        window_ = std::make_unique<TestWindow>(app_.operator->());
+        if (!window_->window_) GTEST_SKIP() << "no display: windows cannot be created";
     }
     ComApartment com_;
     AppClient app_;
@@ -87,104 +78,84 @@ protected:
 };
 
 TEST_F(ApplicationUiTest, SendStringTypesIntoTheFocusedEditControl) {
-    SetFocus(window_->edit());
-    Pump(100);
-    ASSERT_EQ(window_->edit(), GetFocus());
-    Bstr text(L"Hello, World! a+b=C ~@#");
-    EXPECT_EQ(S_OK, app_.get()->SendString(text.get()));
-    Bstr key(L"Qx");
-    EXPECT_EQ(S_OK, app_.get()->SendKey(key.get()));
+    SetFocus(window_->edit_);
+    Bstr text(L"Hello, World! a+b=C ~@#"), key(L"Qx");
+    EXPECT_EQ(S_OK, app_->SendString(text.get()));
+    EXPECT_EQ(S_OK, app_->SendKey(key.get()));
     Pump(500);
-    wchar_t typed[128] = L"";
-    GetWindowTextW(window_->edit(), typed, 128);
+    wchar_t typed[64] = L"";
+    GetWindowTextW(window_->edit_, typed, 64);
     EXPECT_STREQ(L"Hello, World! a+b=C ~@#Q", typed);
     EXPECT_EQ(0, GetAsyncKeyState(VK_SHIFT) & 0x8000) << "Shift is not left down";
 }
 
-TEST_F(ApplicationUiTest, AlwaysOnTopSwitchesTheTopmostStyleAndReportsTheOutcome) {
-    auto topmost = [&] { return (GetWindowLongW(window_->get(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
+TEST_F(ApplicationUiTest, AlwaysOnTopSwitchesTheTopmostStyle) {
+    auto topmost = [&] { return (GetWindowLongW(window_->window_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; };
     LONG window = window_->handle();
-    VARIANT_BOOL onTop = VARIANT_TRUE;
     Variant result;
-    EXPECT_EQ(S_OK, app_.get()->AlwaysOnTop(&window, &onTop, &result));
-    EXPECT_TRUE(topmost());
-    EXPECT_EQ(VARIANT_TRUE, onTop);
-    EXPECT_EQ(VT_EMPTY, V_VT(&result));
-
+    VARIANT_BOOL onTop = VARIANT_TRUE;
+    app_->AlwaysOnTop(&window, &onTop, &result);
+    EXPECT_TRUE(topmost() && onTop == VARIANT_TRUE && V_VT(&result) == VT_EMPTY);
     onTop = VARIANT_FALSE;
-    EXPECT_EQ(S_OK, app_.get()->AlwaysOnTop(&window, &onTop, &result));
+    app_->AlwaysOnTop(&window, &onTop, &result);
     EXPECT_FALSE(topmost());
     EXPECT_EQ(VARIANT_TRUE, onTop) << "True after any successful call, removing included";
-
-    onTop = 1;  // not True: removes
-    app_.get()->AlwaysOnTop(&window, &onTop, &result);
-    EXPECT_FALSE(topmost());
-
-    HWND gone = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    DestroyWindow(gone);
-    LONG goneHandle = static_cast<LONG>(reinterpret_cast<LONG_PTR>(gone));
     onTop = VARIANT_TRUE;
-    app_.get()->AlwaysOnTop(&goneHandle, &onTop, &result);
-    EXPECT_EQ(VARIANT_FALSE, onTop);
+    app_->AlwaysOnTop(&window, &onTop, &result);
+    onTop = 1;  // not True: removes
+    app_->AlwaysOnTop(&window, &onTop, &result);
+    EXPECT_FALSE(topmost());
 }
 
 TEST_F(ApplicationUiTest, MoveMeHandsAMouseDragToTheWindowMovingLoop) {
-    RECT before;
-    GetWindowRect(window_->get(), &before);
+    RECT before, after;
+    GetWindowRect(window_->window_, &before);
     std::thread mouse([&] {
-        Sleep(200);
         int x = (before.left + before.right) / 2, y = before.bottom - 30;  // client area, below the edit
+        Sleep(200);
         SetCursorPos(x, y);
         Sleep(100);
         mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
-        Sleep(200);
         for (int i = 1; i <= 10; ++i) {
+            Sleep(30);
             SetCursorPos(x + 8 * i, y + 5 * i);
             mouse_event(MOUSEEVENTF_MOVE, 0, 0, 0, 0);
-            Sleep(30);
         }
         Sleep(200);
         mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
     });
     Pump(1500);
     mouse.join();
-    Pump(300);
-    RECT after;
-    GetWindowRect(window_->get(), &after);
-    EXPECT_EQ(1, window_->clicks);
+    Pump(200);
+    GetWindowRect(window_->window_, &after);
     EXPECT_EQ(1, window_->captionGrabs);
     EXPECT_EQ(before.left + 80, after.left);
     EXPECT_EQ(before.top + 50, after.top);
+
+    SetCapture(window_->window_);
+    LONG broadcast = 0xFFFF;  // HWND_BROADCAST
+    app_->MoveMe(&broadcast);
+    EXPECT_EQ(nullptr, GetCapture()) << "the capture is released";
+    EXPECT_EQ(1, window_->captionGrabs) << "no title-bar grab goes out to every window";
 }
 
-TEST_F(ApplicationUiTest, MoveMeReleasesTheCaptureAndBroadcastsNothing) {
-    SetCapture(window_->get());
-    LONG broadcast = 0xFFFF;
-    EXPECT_EQ(S_OK, app_.get()->MoveMe(&broadcast));
-    EXPECT_EQ(nullptr, GetCapture());
-    EXPECT_EQ(0, window_->captionGrabs) << "HWND_BROADCAST reaches no window";
-}
-
-// Answers the next dialog box of `thread` with the button `answer`; gives up
-// after five seconds or when Finish is called.
+// Answers the next dialog box of this thread with `answer`; gives up after
+// five seconds or when Finish is called. Finish returns the box's title.
 class DialogAnswer {
 public:
-    DialogAnswer(DWORD thread, int answer)
-        : worker_([this, thread, answer] {
-              for (int tries = 0; tries < 100 && !finished_; ++tries) {
+    explicit DialogAnswer(int answer)
+        : worker_([this, thread = GetCurrentThreadId(), answer] {
+              for (int tries = 0; tries < 100 && !finished_ && !dialog_; ++tries) {
                   Sleep(50);
                   EnumThreadWindows(thread, &DialogAnswer::Visit, reinterpret_cast<LPARAM>(this));
-                  if (dialog_) {
-                      wchar_t title[128] = L"";
-                      GetWindowTextW(dialog_, title, 128);
-                      title_ = title;
-                      PostMessageW(dialog_, WM_COMMAND, answer, 0);
-                      return;
-                  }
               }
+              if (!dialog_) return;
+              wchar_t title[128] = L"";
+              GetWindowTextW(dialog_, title, 128);
+              title_ = title;
+              PostMessageW(dialog_, WM_COMMAND, answer, 0);
           }) {}
     ~DialogAnswer() { Finish(); }
-    // The title of the box that was answered, empty when none came.
     std::wstring Finish() {
         finished_ = true;
         if (worker_.joinable()) worker_.join();
@@ -195,14 +166,12 @@ private:
     static BOOL CALLBACK Visit(HWND window, LPARAM self) {
         wchar_t type[16] = L"";
         GetClassNameW(window, type, 16);
-        if (wcscmp(type, L"#32770") == 0 && IsWindowVisible(window)) {
-            reinterpret_cast<DialogAnswer*>(self)->dialog_ = window;
-            return FALSE;
-        }
-        return TRUE;
+        if (wcscmp(type, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+        reinterpret_cast<DialogAnswer*>(self)->dialog_ = window;
+        return FALSE;
     }
     std::atomic<bool> finished_{false};
-    HWND dialog_ = nullptr;
+    std::atomic<HWND> dialog_{nullptr};
     std::wstring title_;
     std::thread worker_;
 };
@@ -211,27 +180,18 @@ TEST_F(ApplicationUiTest, DeleteWithConfirmationFollowsTheAnswer) {
     std::wstring folder = FreshFolder(L"confirm");
     MakeFile(folder + L"no");
     MakeFile(folder + L"yes");
-    SafeArray no(NameArray({folder + L"no"}, 0));
-    SafeArray yes(NameArray({folder + L"yes"}, 0));
-    {
-        DialogAnswer answer(GetCurrentThreadId(), IDNO);
-        EXPECT_FALSE(app_.Delete(no.get(), VARIANT_TRUE, window_->handle())) << "declined";
-        EXPECT_FALSE(answer.Finish().empty()) << "a confirmation box was shown";
-    }
-    EXPECT_TRUE(Exists(folder + L"no"));
-    {
-        DialogAnswer answer(GetCurrentThreadId(), IDYES);
-        EXPECT_TRUE(app_.Delete(yes.get(), VARIANT_TRUE, window_->handle()));
-        EXPECT_FALSE(answer.Finish().empty());
-    }
-    EXPECT_FALSE(Exists(folder + L"yes"));
+    SafeArray no(NameArray({folder + L"no"})), yes(NameArray({folder + L"yes"}));
+    DialogAnswer declined(IDNO);
+    EXPECT_FALSE(app_.Delete(no.get(), VARIANT_TRUE, window_->handle()));
+    EXPECT_NE(L"", declined.Finish()) << "a confirmation box was shown";
+    DialogAnswer accepted(IDYES);
+    EXPECT_TRUE(app_.Delete(yes.get(), VARIANT_TRUE, window_->handle()));
+    EXPECT_NE(L"", accepted.Finish());
     // An owner that names no window cannot own the box: nothing is deleted.
-    {
-        DialogAnswer answer(GetCurrentThreadId(), IDYES);
-        EXPECT_FALSE(app_.Delete(no.get(), VARIANT_TRUE, 0x0DEAD));
-        EXPECT_EQ(L"", answer.Finish());
-    }
-    EXPECT_TRUE(Exists(folder + L"no"));
+    DialogAnswer unowned(IDYES);
+    EXPECT_FALSE(app_.Delete(no.get(), VARIANT_TRUE, 0x0DEAD));
+    EXPECT_EQ(L"", unowned.Finish());
+    EXPECT_TRUE(Exists(folder + L"no") && !Exists(folder + L"yes"));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Prints what xApplication's winOS says in this process, for the test that
-// sets Wine's reported Windows version per program before starting it.
+// Prints xApplication's winOS (twice, from one object) and the version
+// GetVersionExA reports in this process, for winos_test.cpp.
 #include <cstdio>
 
 #include "Tessary.h"
@@ -12,11 +12,9 @@ int main() {
     ComApartment com;
     LoadedLibrary library;
     ComPtr<_xApplication> app = library.Create<_xApplication>(CLSID_xApplication);
-    if (!app) return 2;
     Bstr first, second;
-    if (FAILED(app->get_winOS(first.put())) || FAILED(app->get_winOS(second.put()))) return 3;
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof version;
+    if (!app || FAILED(app->get_winOS(first.put())) || FAILED(app->get_winOS(second.put()))) return 2;
+    OSVERSIONINFOA version = {sizeof version};
     GetVersionExA(&version);
     std::printf("%ls|%ls|%lu.%lu.%lu\n", first.get(), second.get(), version.dwPlatformId, version.dwMajorVersion,
                 version.dwMinorVersion);

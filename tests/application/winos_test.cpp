@@ -1,4 +1,4 @@
-// winOS against the version Wine reports: a helper program is started once
+// winOS against the version Wine reports: the probe program is started once
 // per Windows version set for it in Wine's per-program settings.
 #include <windows.h>
 
@@ -10,61 +10,50 @@ using namespace tessary::test;
 
 namespace {
 
-const wchar_t kProbe[] = L"application_winos_probe.exe";
-const std::wstring kSettings = std::wstring(L"Software\\Wine\\AppDefaults\\") + kProbe;
+const std::wstring kProbe = L"application_winos_probe.exe";
 
-// Runs the probe and returns its output line ("<name>|<name>|<platform>.<major>.<minor>").
 std::string RunProbe() {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE read = nullptr, write = nullptr;
-    if (!CreatePipe(&read, &write, &inherit, 0)) return "<no pipe>";
+    CreatePipe(&read, &write, &inherit, 0);
     SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW start = {sizeof start};
     start.dwFlags = STARTF_USESTDHANDLES;
-    start.hStdOutput = write;
-    start.hStdError = write;
+    start.hStdOutput = start.hStdError = write;
     PROCESS_INFORMATION process = {};
     std::wstring command = L"\"" + BinDir() + kProbe + L"\"";
-    BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, BinDir().c_str(), &start,
-                                  &process);
+    BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &process);
     CloseHandle(write);
     std::string output;
+    char buffer[256];
+    DWORD n = 0;
+    while (started && ReadFile(read, buffer, sizeof buffer, &n, nullptr) && n > 0) output.append(buffer, n);
     if (started) {
-        char buffer[256];
-        DWORD n = 0;
-        while (ReadFile(read, buffer, sizeof buffer, &n, nullptr) && n > 0) output.append(buffer, n);
         WaitForSingleObject(process.hProcess, 30000);
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
-    } else {
-        output = "<not started>";
     }
     CloseHandle(read);
-    while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
-    return output;
+    return output.substr(0, output.find_first_of("\r\n"));
 }
 
 TEST(WinOs, NamesTheVersionWineReports) {
+    // "<winOS>|<winOS again>|<platform>.<major>.<minor>" as the probe prints it.
     struct Row { const wchar_t* setting; const char* expected; } rows[] = {
-        {L"win95", "Win95|Win95|1.4.0"},
-        {L"win98", "Win98|Win98|1.4.10"},
-        {L"winme", "WinME|WinME|1.4.90"},
-        {L"nt40", "WinNT|WinNT|2.4.0"},
-        {L"win2k", "Win2K|Win2K|2.5.0"},
-        {L"winxp", "WinXP|WinXP|2.5.1"},
-        {L"win2003", "WinXP|WinXP|2.5.2"},
-        {L"vista", "WinNT|WinNT|2.6.0"},
-        {L"win7", "WinXP|WinXP|2.6.1"},
+        {L"win95", "Win95|Win95|1.4.0"}, {L"win98", "Win98|Win98|1.4.10"},  {L"winme", "WinME|WinME|1.4.90"},
+        {L"nt40", "WinNT|WinNT|2.4.0"},  {L"win2k", "Win2K|Win2K|2.5.0"},   {L"winxp", "WinXP|WinXP|2.5.1"},
+        {L"vista", "WinNT|WinNT|2.6.0"}, {L"win7", "WinXP|WinXP|2.6.1"},
     };
+    const std::wstring settings = L"Software\\Wine\\AppDefaults\\" + kProbe;
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CURRENT_USER, kSettings.c_str(), &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CURRENT_USER, settings.c_str(), &key));
     for (const Row& row : rows) {
         RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(row.setting),
                        static_cast<DWORD>((wcslen(row.setting) + 1) * sizeof(wchar_t)));
-        EXPECT_EQ(row.expected, RunProbe()) << "Wine version setting " << row.setting;
+        EXPECT_EQ(row.expected, RunProbe()) << "Wine version " << row.setting;
     }
     RegCloseKey(key);
-    RegDeleteKeyW(HKEY_CURRENT_USER, kSettings.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, settings.c_str());
     EXPECT_EQ("WinXP|WinXP|2.6.1", RunProbe()) << "Wine's default";
 }
 
