@@ -2,14 +2,14 @@
 //
 // Wine 8 answers GetGuiResources and GetProcessHandleCount with 0, so the
 // counts are taken directly: GDI objects from the process's GDI handle table
-// (the PEB's GdiSharedHandleTable: 0x10000 entries of 24 bytes whose first
-// 8 bytes are non-zero while the handle lives), kernel handles by asking
+// (the PEB's GdiSharedHandleTable: 0x10000 entries of 24 bytes whose type
+// byte, at offset 14, is non-zero while the handle lives; the object pointer
+// before it is left behind when a handle is freed), kernel handles by asking
 // GetHandleInformation about every handle value up to a bound.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
-#include <cstring>
 
 namespace tessary::test {
 
@@ -21,11 +21,8 @@ inline long LiveGdiObjects() {
     const uint8_t* table = *reinterpret_cast<const uint8_t* const*>(peb + 0x94);
     if (!table) return -1;
     long count = 0;
-    for (size_t i = 0; i < 0x10000; ++i) {
-        uint64_t object;
-        memcpy(&object, table + 24 * i, sizeof object);
-        if (object) ++count;
-    }
+    for (size_t i = 0; i < 0x10000; ++i)
+        if (table[24 * i + 14]) ++count;
     return count;
 }
 
