@@ -56,7 +56,7 @@ bool MatchesPlainFile(const std::wstring& file) {
 }
 
 // Every name of an 8-bit list, up to the empty name that ends it, is shorter
-// than MAX_PATH. The 8-bit shell cannot take longer names, and Wine's
+// than MAX_PATH. The 8-bit shell cannot take longer names, and Wine's shell
 // overruns its path buffers on them (a crash for a name of about 1,000
 // characters, a false success for a long relative name).
 bool NamesFit(const char* list) {
