@@ -518,10 +518,12 @@ INT_PTR PrintDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (!pushing_) OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
         return TRUE;
     case WM_VSCROLL:
-        if (!pushing_ && reinterpret_cast<HWND>(lParam) == Item(UpDown1) && LOWORD(wParam) == SB_THUMBPOSITION) {
-            BOOL failed = FALSE;
-            int value = static_cast<int>(SendMessageA(Item(UpDown1), UDM_GETPOS32, 0, reinterpret_cast<LPARAM>(&failed)));
-            if (!failed) {
+        // The spin control reports each step (and the end of a press); its
+        // position is what counts. It has no buddy window, so the error flag
+        // UDM_GETPOS32 can give back says nothing about the position.
+        if (!pushing_ && reinterpret_cast<HWND>(lParam) == Item(UpDown1)) {
+            int value = static_cast<int>(SendMessageA(Item(UpDown1), UDM_GETPOS32, 0, 0));
+            if (value != spinValue_) {
                 spinValue_ = value;
                 UpDownChange();
             }
