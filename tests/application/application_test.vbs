@@ -1,7 +1,7 @@
 ' xApplication through the script host as VBScript uses it: by-reference
 ' variables, script arrays, and no member ever raising an error.
 On Error Resume Next
-Dim app, fso, shell, nul, folder, s, parser, p, b, item, roots, n, big, startup
+Dim app, fso, shell, nul, folder, s, parser, p, b, roots, n, big, startup
 ' An unallocated dynamic array. (Wine's VBScript crashes on ReDim of such a
 ' variable, so the large array below starts as a plain variable.)
 Dim names()
