@@ -9,7 +9,8 @@ namespace tessary::print_dialog {
 
 const char kDesignCaption[] = "Print";
 const char kFastToolTip[] = "Faster printing of bitmaps, but uses more memory";
-const char kDialogFontFace[] = "MS Shell Dlg";
+// The forms' own font: the design's sizes were made for it.
+const char kDialogFontFace[] = "MS Sans Serif";
 
 // Item ids: the two closing buttons are the dialog's IDOK and IDCANCEL, so
 // Enter and Escape reach them the usual way.
@@ -113,7 +114,9 @@ DWORD StyleOf(const ControlDesign& design, int index) {
     DWORD style = WS_CHILD;
     switch (design.kind) {
     case Kind::Frame: style |= BS_GROUPBOX | WS_GROUP; break;
-    case Kind::Label: style |= SS_LEFT | WS_GROUP; break;
+    // One line each, as designed: a text wider than its label is cut at the
+    // edge rather than losing whole words to a second line nobody sees.
+    case Kind::Label: style |= SS_LEFTNOWORDWRAP | WS_GROUP; break;
     case Kind::Combo: style |= CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP | WS_GROUP; break;
     case Kind::Button: style |= BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP; break;
     case Kind::Check: style |= BS_AUTOCHECKBOX | WS_TABSTOP | WS_GROUP; break;

@@ -108,8 +108,13 @@ void PrintDialog::CreateWindowIfPossible() {
 
     HWND spin = Item(UpDown1);
     SendMessageA(spin, UDM_SETRANGE32, kCopiesMin, kCopiesMax);
-    // Drawn over the right edge of the copies box, as designed; it takes no
-    // focus, so its place in the z-order leaves the tab order alone.
+    // Painting follows the z-order, which a template ties to the tab order.
+    // Frames go beneath everything, so that the controls in them are drawn
+    // over them, and the spin control on top, over the right edge of the
+    // copies box as designed. Neither takes the focus: the order of the
+    // controls that do is the design's.
+    for (int frame : {Frame1, frPaper, frOrientation, frRange, frCopies})
+        SetWindowPos(Item(frame), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetWindowPos(spin, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     toolTip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,

@@ -157,15 +157,22 @@ TEST_F(DialogWindow, EveryControlOfTheDesign) {
 }
 
 TEST_F(DialogWindow, TabOrderFollowsTheDesign) {
-    // The children in the window's order are the design's order (the spin
-    // control, which takes no focus, is drawn on top).
+    // The children in the window's order are the design's order (frames are
+    // drawn beneath and the spin control on top; none of them takes focus).
+    auto movedForPainting = [](int control) {
+        return control == UpDown1 || kControls[control].kind == Kind::Frame;
+    };
     std::vector<int> order;
-    for (HWND child = GetWindow(window_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (child != Item(UpDown1)) order.push_back(GetDlgCtrlID(child));
+    for (HWND child = GetWindow(window_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        int id = GetDlgCtrlID(child);
+        for (int i = 0; i < kControlCount; ++i)
+            if (kControls[i].id == id && !movedForPainting(i)) order.push_back(id);
+    }
     std::vector<int> design;
     for (int i = 0; i < kControlCount; ++i)
-        if (i != UpDown1) design.push_back(kControls[i].id);
+        if (!movedForPainting(i)) design.push_back(kControls[i].id);
     EXPECT_EQ(design, order);
+    EXPECT_EQ(Item(UpDown1), GetWindow(window_, GW_CHILD));
 
     // Tab moves through the controls that take focus in that order.
     dialog_->ApplyMode(false, false);
