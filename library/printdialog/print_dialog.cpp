@@ -557,6 +557,9 @@ void PrintDialog::OnCommand(int id, int code, HWND from) {
         CmdCancelClick();
         return;
     }
+    // The properties button opens the driver's own dialog; that comes in a
+    // later change, until then the button does nothing.
+    if (id == idOf(cmdProperties)) return;
     for (int list : {ComboPrinter, ComboPaper, ComboBin}) {
         if (id != idOf(list)) continue;
         if (code == CBN_SELCHANGE) {

@@ -148,6 +148,20 @@ TEST_F(DialogWindow, EveryControlOfTheDesign) {
     EXPECT_EQ(BST_CHECKED, SendMessageA(Item(Option1), BM_GETCHECK, 0, 0));
     EXPECT_EQ(3, SendMessageA(Item(ComboPaper), CB_GETCOUNT, 0, 0));
 
+    // The fast-bitmap box explains itself in a tool tip.
+    HWND tip = nullptr;
+    while ((tip = FindWindowExA(nullptr, tip, TOOLTIPS_CLASSA, nullptr)))
+        if (GetWindow(tip, GW_OWNER) == window_) break;
+    ASSERT_TRUE(tip);
+    TOOLINFOA tool = {};
+    char text[128] = {};
+    tool.cbSize = TTTOOLINFOA_V1_SIZE;
+    tool.hwnd = window_;
+    tool.uId = reinterpret_cast<UINT_PTR>(Item(chkFast));
+    tool.lpszText = text;
+    SendMessageA(tip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+    EXPECT_STREQ("Faster printing of bitmaps, but uses more memory", text);
+
     // The dialog's size: 6480 twips of client width, 4845 twips outside.
     RECT client, outer;
     GetClientRect(window_, &client);
