@@ -181,6 +181,18 @@ TEST_F(PageTest, EveryReplacedObjectIsDeleted) {
     (void)brush;
 }
 
+TEST_F(PageTest, AClientsOwnObjectInTheDcIsNotDeleted) {
+    // A client that selects a font of its own through hdc keeps it: the
+    // rebuild replaces it in the DC but deletes only the object's own.
+    HFONT mine = CreateFontA(-20, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Arial");
+    P().SetFontSize(100);
+    SelectObject(Dc(), mine);
+    P().SetFontSize(200);
+    EXPECT_EQ(static_cast<DWORD>(OBJ_FONT), GetObjectType(mine));
+    EXPECT_NE(static_cast<HGDIOBJ>(mine), GetCurrentObject(Dc(), OBJ_FONT));
+    DeleteObject(mine);
+}
+
 TEST_F(PageTest, PrintMovesDownOneCharacterHeightAndBackToTheLeft) {
     P().SetFontSize(240);  // 100 dots
     P().SetCurrentX(720);
