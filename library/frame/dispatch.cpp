@@ -55,6 +55,7 @@ struct Slot {
     bool acceptsUnsigned = false;
     VARIANT* caller = nullptr;  // the caller's argument, null when omitted
     bool passedThrough = false;  // the caller's own storage goes to the call
+    SAFEARRAY* handedOut = nullptr;  // the array copy the member received
     Variant value;               // the typed temporary
     VARIANT call;                // what DispCallFunc receives
 };
@@ -148,11 +149,41 @@ void Coerce(Slot& slot, const VARIANT* argument) {
     if (FAILED(hr)) throw InvokeFailure(hr == DISP_E_OVERFLOW ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH);
 }
 
-// Writes a by-reference temporary back into the caller's variable.
-void WriteBack(Slot& slot) {
-    if (!slot.byRef || slot.passedThrough || IsOmitted(slot.caller)) return;
+// Copies a member's array into a caller's fixed-size array of the same shape.
+void CopyIntoFixed(SAFEARRAY* fixed, SAFEARRAY* value) {
+    VARTYPE fixedType = VT_EMPTY;
+    if (!value || FAILED(SafeArrayGetVartype(fixed, &fixedType))) return;
+    UINT dims = SafeArrayGetDim(fixed);
+    if (dims != SafeArrayGetDim(value)) return;
+    for (UINT d = 0; d < dims; ++d) {
+        if (fixed->rgsabound[d].cElements != value->rgsabound[d].cElements ||
+            fixed->rgsabound[d].lLbound != value->rgsabound[d].lLbound)
+            return;
+    }
+    try {
+        SafeArray converted(ConvertArray(value, fixedType));
+        SafeArrayCopyData(converted.get(), fixed);
+    } catch (...) {
+    }
+}
+
+// Writes a by-reference temporary back into the caller's variable. Returns a
+// run-time error number when the write-back is refused (0 when done).
+long WriteBack(Slot& slot) {
+    if (!slot.byRef || slot.passedThrough || IsOmitted(slot.caller)) return 0;
     VARIANT* caller = slot.caller;
-    if (!(V_VT(caller) & VT_BYREF)) return;  // a literal: nothing to write into
+    if (!(V_VT(caller) & VT_BYREF)) return 0;  // a literal: nothing to write into
+
+    // A fixed-size array keeps its place: its elements take the member's
+    // changes, and a member that replaced the array meets the run-time's error.
+    if (slot.type & VT_ARRAY) {
+        SAFEARRAY* callerArray = CallerArray(caller);
+        if (IsFixedArray(callerArray)) {
+            if (V_ARRAY(&slot.value) != slot.handedOut) return kArrayFixedOrLocked;
+            CopyIntoFixed(callerArray, V_ARRAY(&slot.value));
+            return 0;
+        }
+    }
 
     // Arrays go to variant-holding callers as arrays of variants.
     Variant shaped;
@@ -163,7 +194,7 @@ void WriteBack(Slot& slot) {
             V_ARRAY(&shaped) = ConvertArray(V_ARRAY(&slot.value), VT_VARIANT);
             value = &shaped;
         } catch (...) {
-            return;
+            return 0;
         }
     }
 
@@ -174,29 +205,29 @@ void WriteBack(Slot& slot) {
         if (V_VT(target) == (VT_BYREF | VT_ARRAY | VT_VARIANT) && (V_VT(value) & VT_ARRAY)) {
             // A script variable declared as a dynamic array: replace the array itself.
             SAFEARRAY* copy = nullptr;
-            if (V_ARRAY(value) && FAILED(SafeArrayCopy(V_ARRAY(value), &copy))) return;
+            if (V_ARRAY(value) && FAILED(SafeArrayCopy(V_ARRAY(value), &copy))) return 0;
             SafeArray old(*V_ARRAYREF(target));
             *V_ARRAYREF(target) = copy;
-            return;
+            return 0;
         }
         VariantClear(target);
         VariantCopy(target, const_cast<VARIANT*>(value));
-        return;
+        return 0;
     }
     if (V_VT(caller) == (VT_BYREF | VT_ARRAY | VT_VARIANT) && (V_VT(value) & VT_ARRAY)) {
         SAFEARRAY* copy = nullptr;
-        if (V_ARRAY(value) && FAILED(SafeArrayCopy(V_ARRAY(value), &copy))) return;
+        if (V_ARRAY(value) && FAILED(SafeArrayCopy(V_ARRAY(value), &copy))) return 0;
         SafeArray old(*V_ARRAYREF(caller));
         *V_ARRAYREF(caller) = copy;
-        return;
+        return 0;
     }
     // A typed reference of another type than declared: convert back to it.
     VARTYPE callerType = V_VT(caller) & ~VT_BYREF;
-    if (callerType & VT_ARRAY) return;
+    if (callerType & VT_ARRAY) return 0;
     Variant converted;
     if (FAILED(VariantChangeTypeEx(&converted, const_cast<VARIANT*>(value), LOCALE_USER_DEFAULT,
                                    VARIANT_ALPHABOOL, callerType)))
-        return;
+        return 0;
     switch (callerType) {
     case VT_BSTR:
         SysFreeString(*V_BSTRREF(caller));
@@ -214,6 +245,7 @@ void WriteBack(Slot& slot) {
     default:
         break;
     }
+    return 0;
 }
 
 FUNCDESC* FindFunction(ITypeInfo* info, DISPID member, WORD flags, FuncDescHolder& holder) {
@@ -438,15 +470,12 @@ HRESULT InvokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WO
                     slot->passedThrough = true;
                     slot->call = *argument;
                 } else {
-                    if (slot->byRef && (slot->type & VT_ARRAY) && (V_VT(argument) & VT_BYREF) &&
-                        IsFixedArray(CallerArray(argument))) {
-                        throw InvokeFailure(DISP_E_EXCEPTION, rgvargIndex[p], kArrayFixedOrLocked);
-                    }
                     try {
                         Coerce(*slot, argument);
                     } catch (const InvokeFailure& failure) {
                         throw InvokeFailure(failure.hr(), rgvargIndex[p], failure.runtimeNumber());
                     }
+                    if (slot->type & VT_ARRAY) slot->handedOut = V_ARRAY(&slot->value);
                 }
             } else if (slot->type != VT_VARIANT) {
                 V_VT(&slot->value) = slot->type;  // [retval]: zero of the declared type
@@ -501,7 +530,12 @@ HRESULT InvokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WO
     if (FAILED(hr)) return hr;
     HRESULT callResult = V_ERROR(&returned);
 
-    for (UINT p = 0; p < inputs; ++p) WriteBack(*slots[p]);
+    long writeBackError = 0;
+    for (UINT p = 0; p < inputs; ++p) {
+        long refused = WriteBack(*slots[p]);
+        if (refused && !writeBackError) writeBackError = refused;
+    }
+    if (SUCCEEDED(callResult) && writeBackError) callResult = RaiseToCaller(RuntimeError::Standard(writeBackError));
 
     if (FAILED(callResult)) {
         FillException(exception, callResult);

@@ -146,6 +146,7 @@ TEST_F(DispatchTest, AFixedArrayIsNotReplaced) {
     V_ARRAY(&holder) = fixed;
     VariantInit(&count);
     VARIANT a = RefTo(&holder), b = RefTo(&count);
+    // EnumerateValues replaces the array it is given: the run-time refuses that for a fixed one.
     DispatchResult r = CallByName(object_.get(), L"EnumerateValues", DISPATCH_METHOD, {&a, &b});
     EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
     EXPECT_EQ(10, r.ErrorNumber());
