@@ -3,6 +3,7 @@
 #include <utility>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -15,8 +16,21 @@ std::wstring BinDir() {
     return full.substr(0, full.find_last_of(L"\\/") + 1);
 }
 
+namespace {
+// Removes the process's temporary folder when the test program ends.
+struct TempDirCleanup {
+    std::wstring dir;
+    ~TempDirCleanup() {
+        if (dir.empty()) return;
+        std::error_code ignored;
+        std::filesystem::remove_all(std::filesystem::path(dir), ignored);
+    }
+};
+TempDirCleanup g_tempDirCleanup;
+}  // namespace
+
 std::wstring TempDir() {
-    static std::wstring dir;
+    std::wstring& dir = g_tempDirCleanup.dir;
     if (dir.empty()) {
         wchar_t base[MAX_PATH];
         GetTempPathW(MAX_PATH, base);
