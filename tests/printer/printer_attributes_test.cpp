@@ -9,7 +9,7 @@
 #include <string>
 
 #include "printer/printer.h"
-#include "resource_census.h"
+#include "support/resource_census.h"
 #include "support/test_support.h"
 
 using namespace tessary;

@@ -7,7 +7,7 @@
 
 #include "Tessary.h"
 #include "printer_test_support.h"
-#include "resource_census.h"
+#include "support/resource_census.h"
 #include "support/test_support.h"
 
 using namespace tessary;

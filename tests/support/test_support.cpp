@@ -1,4 +1,5 @@
 #include "support/test_support.h"
+#include "support/resource_census.h"
 
 #include <utility>
 
@@ -172,12 +173,8 @@ std::vector<RecordedMessage> MessageLog::Messages() const {
     return out;
 }
 
-DWORD GdiObjectCount() { return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS); }
-DWORD UserObjectCount() { return GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS); }
-DWORD KernelHandleCount() {
-    DWORD count = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &count);
-    return count;
-}
+// Wine answers GetGuiResources and GetProcessHandleCount with 0: count directly.
+DWORD GdiObjectCount() { return static_cast<DWORD>(LiveGdiObjects()); }
+DWORD KernelHandleCount() { return static_cast<DWORD>(LiveKernelHandles()); }
 
 }  // namespace tessary::test

@@ -94,7 +94,6 @@ private:
 
 // Handles and GDI objects of this process, for leak checks.
 DWORD GdiObjectCount();
-DWORD UserObjectCount();
 DWORD KernelHandleCount();
 
 }  // namespace tessary::test
