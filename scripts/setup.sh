@@ -48,4 +48,7 @@ for step in "$TESSARY_ROOT"/tests/support/setup.d/*.sh; do
   [ -e "$step" ] && bash "$step"
 done
 register
+# The display-bound prefix was used without a display just now; a wineserver
+# stays bound to the display it first saw, so let the next user start afresh.
+WINEPREFIX=$TESSARY_PREFIX_UI wineserver -k 2>/dev/null || true
 log "set up"
