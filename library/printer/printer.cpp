@@ -2,10 +2,13 @@
 
 #include <winspool.h>
 
+#include <cmath>
 #include <optional>
 
 #include "frame/errors.h"
+#include "frame/message_sink.h"
 #include "frame/text.h"
+#include "frame/variant_convert.h"
 #include "printdialog/print_dialog.h"
 #include "printer/printer_math.h"
 
@@ -17,6 +20,44 @@ namespace {
 
 // -v in 32-bit arithmetic: the negation of the most negative value overflows.
 int32_t Negate(int32_t v) { return CheckedMul(v, -1); }
+
+struct EnhMetafileTraits {
+    static void Close(HENHMETAFILE h) { DeleteEnhMetaFile(h); }
+};
+using UniqueEnhMetafile = UniqueHandle<HENHMETAFILE, EnhMetafileTraits>;
+
+// Selects an object into a DC for one scope and puts back what it replaced.
+class Selection {
+public:
+    Selection(HDC dc, HGDIOBJ object) : dc_(dc), replaced_(object ? SelectObject(dc, object) : nullptr) {}
+    Selection(const Selection&) = delete;
+    Selection& operator=(const Selection&) = delete;
+    ~Selection() {
+        if (replaced_ && replaced_ != HGDI_ERROR) SelectObject(dc_, replaced_);
+    }
+
+private:
+    HDC dc_;
+    HGDIOBJ replaced_;
+};
+
+// A zero-filled fixed block for picture rows; an allocation the platform
+// refuses is the run-time's out-of-memory error.
+UniqueGlobal AllocateRows(int32_t rows, int32_t width) {
+    const int32_t bytes = CheckedMul(CheckedMul(rows, width), 4);
+    UniqueGlobal block(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, static_cast<SIZE_T>(bytes)));
+    if (!block) ThrowRuntime(kOutOfMemory);
+    return block;
+}
+
+// The dots per inch of the screen, where a bitmap's pixels have their size.
+int ScreenDpi(Axis axis) {
+    WindowDc screen(nullptr);
+    int dpi = screen.get() ? GetDeviceCaps(screen.get(), axis == Axis::X ? LOGPIXELSX : LOGPIXELSY) : 0;
+    return dpi > 0 ? dpi : 96;
+}
+
+constexpr double kHundredthsOfMillimetrePerInch = 2540.0;
 
 }  // namespace
 
@@ -517,6 +558,274 @@ long Printer::TextHeight(const std::wstring& text) {
         result = Convert(Conversion::DotToLogY, extent.cy);
     });
     return result;
+}
+
+// ---------------------------------------------------------------------------
+// Shapes
+
+void Printer::Line(long xStart, long yStart, long xEnd, long yEnd) {
+    Showing(L"Printer Line error: ", [&] {
+        HDC dc = dc_.get();
+        POINT previous = {};
+        long x = Convert(Conversion::LogToDOTX, xStart);
+        long y = Convert(Conversion::LogToDOTY, yStart);
+        MoveToEx(dc, x, y, &previous);
+        x = Convert(Conversion::LogToDOTX, xEnd);
+        y = Convert(Conversion::LogToDOTY, yEnd);
+        LineTo(dc, x, y);
+        MoveToEx(dc, previous.x, previous.y, nullptr);
+    });
+}
+
+void Printer::Frame(long left, long top, long right, long bottom) {
+    Showing(L"Printer draw frame error: ", [&] {
+        HDC dc = dc_.get();
+        // Each corner is converted where it is needed, as the four lines go
+        // round: left-top, right-top, right-bottom, left-bottom, left-top.
+        auto x = [&](long v) { return Convert(Conversion::LogToDOTX, v); };
+        auto y = [&](long v) { return Convert(Conversion::LogToDOTY, v); };
+        POINT previous = {};
+        long px = x(left), py = y(top);
+        MoveToEx(dc, px, py, &previous);
+        const long corners[4][2] = {{right, top}, {right, bottom}, {left, bottom}, {left, top}};
+        for (const auto& corner : corners) {
+            px = x(corner[0]);
+            py = y(corner[1]);
+            LineTo(dc, px, py);
+        }
+        MoveToEx(dc, previous.x, previous.y, nullptr);
+    });
+}
+
+bool Printer::Rectangle(long left, long top, long right, long bottom) {
+    bool result = false;
+    Showing(L"Printer class pPectangle error: ", [&] {
+        long l = Convert(Conversion::LogToDOTX, left);
+        long t = Convert(Conversion::LogToDOTY, top);
+        long r = Convert(Conversion::LogToDOTX, right);
+        long b = Convert(Conversion::LogToDOTY, bottom);
+        result = ::Rectangle(dc_.get(), l, t, r, b) != 0;
+    });
+    return result;
+}
+
+bool Printer::Circle(float xCenter, float yCenter, float radius, const VARIANT* color, long width) {
+    bool result = false;
+    Showing(L"Printer class pCircle error: ", [&] {
+        // The box in logical units is rounded before it goes to dots.
+        const double cx = xCenter, cy = yCenter, r = radius;
+        long left = Convert(Conversion::LogToDOTX, Exact(cx).Sub(r).Round());
+        long top = Convert(Conversion::LogToDOTY, Exact(cy).Sub(r).Round());
+        long right = Convert(Conversion::LogToDOTX, Exact(cx).Add(r).Round());
+        long bottom = Convert(Conversion::LogToDOTY, Exact(cy).Add(r).Round());
+
+        HDC dc = dc_.get();
+        const bool colorGiven = color && !IsMissing(*color);
+        bool drawn = false;
+        if (!colorGiven && width == 0) {
+            drawn = ::Ellipse(dc, left, top, right, bottom) != 0;
+        } else {
+            // A pen for this circle alone: the remembered pen stays as it is.
+            LOGPEN pen = state_.logPen;
+            if (colorGiven) pen.lopnColor = static_cast<COLORREF>(VariantToLong(*color));
+            if (width > 0) {
+                pen.lopnWidth.x = Exact(CheckedMul(width, ScaleWidth())).Div(WidthDot()).Add(1).Round();
+            }
+            UniqueGdiObject temporary(CreatePenIndirect(&pen));
+            Selection selected(dc, temporary.get());
+            drawn = ::Ellipse(dc, left, top, right, bottom) != 0;
+        }
+        SetCurrentX(RoundHalfEven(cx));
+        SetCurrentY(RoundHalfEven(cy));
+        result = drawn;
+    });
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+// Pictures
+
+void Printer::PaintPicture(long handle, long x, long y, VARIANT* width, VARIANT* height) {
+    Showing(L"Printer PaintPicture error: ", [&] {
+        HGDIOBJ picture = reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(handle));
+        switch (picture ? GetObjectType(picture) : 0) {
+        case OBJ_ENHMETAFILE: {
+            auto metafile = static_cast<HENHMETAFILE>(picture);
+            ENHMETAHEADER header = {};
+            GetEnhMetaFileHeader(metafile, sizeof header, &header);
+            long w = PictureSize(width, Axis::X, header.rclFrame.right - header.rclFrame.left,
+                                 kHundredthsOfMillimetrePerInch);
+            long h = PictureSize(height, Axis::Y, header.rclFrame.bottom - header.rclFrame.top,
+                                 kHundredthsOfMillimetrePerInch);
+            PlayMetafile(metafile, x, y, w, h);
+            break;
+        }
+        case OBJ_METAFILE: {
+            // The older form is converted to an enhanced metafile, which
+            // plays into a rectangle; the caller's metafile stays as it is.
+            auto metafile = static_cast<HMETAFILE>(picture);
+            const UINT size = GetMetaFileBitsEx(metafile, 0, nullptr);
+            if (size == 0) return;
+            UniqueEnhMetafile converted;
+            {
+                UniqueGlobal block(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size));
+                if (!block) ThrowRuntime(kOutOfMemory);
+                GlobalLockGuard bits(block.get());
+                GetMetaFileBitsEx(metafile, size, bits.get());
+                // No suggested size: the picture is framed by its own extent
+                // and scaled from there into the destination rectangle.
+                METAFILEPICT description = {MM_ANISOTROPIC, 0, 0, nullptr};
+                converted.reset(SetWinMetaFileBits(size, static_cast<const BYTE*>(bits.get()), nullptr, &description));
+            }
+            if (!converted) return;
+            ENHMETAHEADER header = {};
+            GetEnhMetaFileHeader(converted.get(), sizeof header, &header);
+            long w = PictureSize(width, Axis::X, header.rclFrame.right - header.rclFrame.left,
+                                 kHundredthsOfMillimetrePerInch);
+            long h = PictureSize(height, Axis::Y, header.rclFrame.bottom - header.rclFrame.top,
+                                 kHundredthsOfMillimetrePerInch);
+            PlayMetafile(converted.get(), x, y, w, h);
+            break;
+        }
+        case OBJ_BITMAP: {
+            auto bitmap = static_cast<HBITMAP>(picture);
+            BITMAP info = {};
+            if (!GetObjectA(bitmap, sizeof info, &info)) return;
+            // A bitmap's own size is its pixels at the screen's resolution.
+            long w = PictureSize(width, Axis::X, info.bmWidth, ScreenDpi(Axis::X));
+            long h = PictureSize(height, Axis::Y, info.bmHeight, ScreenDpi(Axis::Y));
+            SendBitmap(bitmap, x, y, w, h);
+            break;
+        }
+        default:
+            // Another kind of handle (a pen, a brush, none): nothing to draw.
+            break;
+        }
+    });
+}
+
+long Printer::PictureSize(VARIANT* given, Axis axis, double ownUnits, double unitsPerInch) {
+    if (given && !IsMissing(*given)) return VariantToLong(*given);
+    // Inches in twips, then twips in the current logical scale, as the
+    // millimetre and inch conversions relate them.
+    const bool x = axis == Axis::X;
+    const long size = Exact(ownUnits)
+                          .Mul(kTwipsPerInch)
+                          .Div(unitsPerInch)
+                          .Mul(x ? state_.scaleWidth : state_.scaleHeight)
+                          .Div(x ? state_.baseScaleWidth : state_.baseScaleHeight)
+                          .Round();
+    if (given) {
+        VariantClear(given);
+        V_VT(given) = VT_I4;
+        V_I4(given) = size;
+    }
+    return size;
+}
+
+void Printer::PlayMetafile(HENHMETAFILE metafile, long x, long y, long width, long height) {
+    // The far edges are worked out here in double precision throughout, so
+    // that a large intermediate product does not overflow.
+    RECT box;
+    box.left = Convert(Conversion::LogToDOTX, x);
+    box.top = Convert(Conversion::LogToDOTY, y);
+    box.right = Exact(x).Add(width).Mul(state_.widthDot).Div(state_.scaleWidth).Round();
+    box.bottom = Exact(y).Add(height).Mul(state_.heightDot).Div(state_.scaleHeight).Round();
+    PlayEnhMetaFile(dc_.get(), metafile, &box);
+}
+
+void Printer::SendBitmap(HBITMAP bitmap, long x, long y, long width, long height) {
+    HDC dc = dc_.get();
+    WindowDc screen(nullptr);
+    BITMAP info = {};
+    GetObjectA(bitmap, sizeof info, &info);
+    const int32_t pixelsWide = info.bmWidth;
+    const int32_t pixelsHigh = info.bmHeight;
+
+    // Rows are fetched bottom-up (row 0 is the picture's bottom row), four
+    // bytes a pixel.
+    BITMAPINFO header = {};
+    header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    header.bmiHeader.biWidth = pixelsWide;
+    header.bmiHeader.biHeight = pixelsHigh;
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    header.bmiHeader.biCompression = BI_RGB;
+    auto fetch = [&](int32_t firstRow, int32_t rows, void* bits) {
+        header.bmiHeader.biHeight = pixelsHigh;
+        GetDIBits(screen.get(), bitmap, static_cast<UINT>(firstRow), static_cast<UINT>(rows), bits, &header,
+                  DIB_RGB_COLORS);
+        header.bmiHeader.biHeight = rows;
+    };
+
+    // Every piece has the picture's horizontal place and width.
+    const long left = Convert(Conversion::LogToDOTX, x);
+    const long wide = Convert(Conversion::LogToDOTX, width);
+    const long pictureBottom = Convert(Conversion::LogToDOTY, Exact(y).Add(height).Round());
+
+    if (state_.fast) {
+        // One piece: the whole bitmap in one block.
+        const int16_t rows = CheckedInt16(pixelsHigh);
+        UniqueGlobal block = AllocateRows(rows, pixelsWide);
+        GlobalLockGuard bits(block.get());
+        fetch(pixelsHigh - rows, rows, bits.get());
+        const long top = Convert(Conversion::LogToDOTY, y);
+        StretchDIBits(dc, left, top, wide, CheckedSub(pictureBottom, top), 0, 0, pixelsWide, rows, bits.get(), &header,
+                      DIB_RGB_COLORS, SRCCOPY);
+        return;
+    }
+
+    // Bands of at most 32768 bytes (one row when a row alone is larger),
+    // from the bottom of the picture up. Each band's top edge is worked out
+    // from its number, not added up, so the bands tile the destination
+    // without gaps or overlaps whatever the rounding.
+    int16_t rowsPerBand = CheckedInt16(static_cast<int32_t>(std::floor(Exact(32768).Div(CheckedMul(pixelsWide, 4)).Value())));
+    if (rowsPerBand == 0) rowsPerBand = 1;
+    const int16_t fullBands = CheckedInt16(pixelsHigh / rowsPerBand);
+    const int32_t rest = pixelsHigh % rowsPerBand;
+    UniqueGlobal block = AllocateRows(rowsPerBand, pixelsWide);
+    GlobalLockGuard bits(block.get());
+    long previousTop = pictureBottom;
+    for (int32_t band = 1; band <= fullBands; ++band) {
+        const int16_t firstRow = CheckedInt16(CheckedMul(band - 1, rowsPerBand));
+        fetch(firstRow, rowsPerBand, bits.get());
+        const double above = Exact(height).Mul(rowsPerBand).Mul(band).Div(pixelsHigh).Value();
+        const long top = Convert(Conversion::LogToDOTY, Exact(y).Add(height).Sub(above).Round());
+        StretchDIBits(dc, left, top, wide, CheckedSub(previousTop, top), 0, 0, pixelsWide, rowsPerBand, bits.get(),
+                      &header, DIB_RGB_COLORS, SRCCOPY);
+        previousTop = top;
+    }
+    if (rest > 0) {
+        // The top rows of the picture, ending exactly at its top edge.
+        fetch(pixelsHigh - rest, rest, bits.get());
+        const long top = Convert(Conversion::LogToDOTY, y);
+        StretchDIBits(dc, left, top, wide, CheckedSub(previousTop, top), 0, 0, pixelsWide, rest, bits.get(), &header,
+                      DIB_RGB_COLORS, SRCCOPY);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The print dialog
+
+void Printer::ShowPrinter(const std::wstring& setup) {
+    PrintDialog::Get().ApplyMode(setup == L"Setup", state_.fast != VARIANT_FALSE);
+    PrintDialog::Get().ShowModal();
+    // Asked afresh: the dialog may have been unloaded and loaded again while
+    // it was shown.
+    PrintDialog& dialog = PrintDialog::Get();
+    state_.ok = dialog.bPrint() ? VARIANT_TRUE : VARIANT_FALSE;
+    if (!dialog.HDCloc()) {
+        ShowMessage(std::wstring(L"Could not create Printer DC: disabled for ") + kApplicationTitle,
+                    MB_OK | MB_ICONEXCLAMATION, kApplicationTitle);
+        return;
+    }
+    const bool initialised = PrintInit();
+    if (dialog.Caption() == "Print" && state_.ok && initialised) {
+        using namespace print_dialog;
+        state_.copies = PrintDialog::CopiesFromText(dialog.Control(txtCopies).text);
+        state_.printToFile = dialog.Control(chkFile).value ? VARIANT_TRUE : VARIANT_FALSE;
+        state_.fast = dialog.Control(chkFast).value ? VARIANT_TRUE : VARIANT_FALSE;
+    }
 }
 
 }  // namespace tessary

@@ -1,14 +1,15 @@
 // The behaviour of one xPrinter object over the printer DC it owns: creation
 // and destruction, PrintInit, the document and page bracket, identity
 // queries, scale and sheet geometry, the twelve conversions, the drawing
-// attributes, the current position and text output.
+// attributes, the current position, text output, shapes and pictures, and
+// the showing of the shared print dialog.
 //
 // Every member applies the class's failure style itself: a run-time failure
 // is shown with the member's own prefix and the member returns what it had
 // assigned so far. A member that uses another member of the object (a
 // conversion, CurrentX...) goes through it, so that member reports its own
-// failure and hands back 0. Only PrintInit's first step lets a failure reach
-// the caller.
+// failure and hands back 0. Only PrintInit's first step and ShowPrinter let a
+// failure reach the caller.
 //
 // The object owns its DC and the font, pen and brush it selects into it; a DC
 // it gives up (to a later PrintInit, or at destruction) is deleted, and so are
@@ -38,6 +39,9 @@ public:
     // `dc` (if any) becomes the object's own.
     struct Detached {};
     Printer(Detached, HDC dc);
+    // Gives the DC back to the test that lent it (a recording DC is closed by
+    // its owner to read what was drawn).
+    HDC ReleaseDc() { return dc_.release(); }
 
     PrinterState& State() { return state_; }
     const PrinterState& State() const { return state_; }
@@ -109,6 +113,27 @@ public:
     long TextWidth(const std::wstring& text);
     long TextHeight(const std::wstring& text);
 
+    // Shapes, in logical units, with the current pen and brush. Line and
+    // Frame leave the current position where it was, Circle leaves it at the
+    // centre; Rectangle and Circle give whether the platform drew.
+    void Line(long xStart, long yStart, long xEnd, long yEnd);
+    void Frame(long left, long top, long right, long bottom);
+    bool Rectangle(long left, long top, long right, long bottom);
+    // `color` is null or missing when omitted; a color or a width above 0
+    // draws with a pen of its own for this one call.
+    bool Circle(float xCenter, float yCenter, float radius, const VARIANT* color, long width);
+    // A bitmap, Windows metafile or enhanced metafile by its handle, scaled
+    // to `width` × `height` logical units with its top-left corner at
+    // (x, y). An omitted (null or missing) size receives the picture's own
+    // size in logical units. Any other handle draws nothing.
+    void PaintPicture(long handle, long x, long y, VARIANT* width, VARIANT* height);
+
+    // Shows the print dialog modally, in setup mode for "Setup" and in print
+    // mode otherwise, and takes over what the user chose: OK, the DC and the
+    // printer name, and in print mode after the print button Copies,
+    // PrintToFile and Fast. A run-time error reaches the caller.
+    void ShowPrinter(const std::wstring& setup);
+
 private:
     enum class Kind { Font, Pen, Brush };
     // Creates the GDI object from its description, selects it and deletes
@@ -117,6 +142,13 @@ private:
     // Takes over another DC: the old one, and what was selected in it, goes.
     void ReplaceDc(UniqueDc fresh);
     void InitializeDc();  // PrintInit's steps after the first
+    // PaintPicture's ways of sending a picture, in dots.
+    void SendBitmap(HBITMAP bitmap, long x, long y, long width, long height);
+    void PlayMetafile(HENHMETAFILE metafile, long x, long y, long width, long height);
+    // A size given as a variant; when omitted, the picture's own size
+    // (`ownUnits`, of which `unitsPerInch` make an inch) in logical units,
+    // stored into the argument.
+    long PictureSize(VARIANT* given, Axis axis, double ownUnits, double unitsPerInch);
 
     PrinterState state_;
     UniqueDc dc_;

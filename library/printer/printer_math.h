@@ -38,6 +38,19 @@ inline int32_t CheckedAdd(int32_t a, int32_t b) {
     return static_cast<int32_t>(sum);
 }
 
+// a − b in 32-bit signed arithmetic; error 6 when it does not fit.
+inline int32_t CheckedSub(int32_t a, int32_t b) {
+    int64_t difference = static_cast<int64_t>(a) - b;
+    if (difference < INT32_MIN || difference > INT32_MAX) ThrowRuntime(kOverflow);
+    return static_cast<int32_t>(difference);
+}
+
+// A 16-bit signed integer of the run-time; error 6 outside its range.
+inline int16_t CheckedInt16(int32_t a) {
+    if (a < INT16_MIN || a > INT16_MAX) ThrowRuntime(kOverflow);
+    return static_cast<int16_t>(a);
+}
+
 // |a|; the absolute value of the most negative integer does not fit (error 6).
 inline int32_t CheckedAbs(int32_t a) {
     if (a == INT32_MIN) ThrowRuntime(kOverflow);

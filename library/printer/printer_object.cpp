@@ -147,18 +147,33 @@ public:
     HRESULT STDMETHODCALLTYPE LogToInY(LONG* v, LONG* r) override { return Convert(Conversion::LogToInY, v, r); }
     HRESULT STDMETHODCALLTYPE LogToInX(LONG* v, LONG* r) override { return Convert(Conversion::LogToInX, v, r); }
 
-    // Shapes, pictures and the dialog's showing come with a later change;
-    // until then they draw and show nothing and report success.
-    HRESULT STDMETHODCALLTYPE pLine(LONG*, LONG*, LONG*, LONG*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE PaintPicture(LONG*, LONG*, LONG*, VARIANT*, VARIANT*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE pCircle(float*, float*, float*, VARIANT*, LONG*, VARIANT_BOOL* result) override {
-        return Get(result, VARIANT_FALSE);
+    // Shapes and pictures
+    HRESULT STDMETHODCALLTYPE pLine(LONG* xStart, LONG* yStart, LONG* xEnd, LONG* yEnd) override {
+        p_.Line(In(xStart), In(yStart), In(xEnd), In(yEnd));
+        return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE pRectangle(LONG*, LONG*, LONG*, LONG*, VARIANT_BOOL* result) override {
-        return Get(result, VARIANT_FALSE);
+    HRESULT STDMETHODCALLTYPE pFrame(LONG* left, LONG* top, LONG* right, LONG* bottom) override {
+        p_.Frame(In(left), In(top), In(right), In(bottom));
+        return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE pFrame(LONG*, LONG*, LONG*, LONG*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE ShowPrinter(BSTR*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE pRectangle(LONG* left, LONG* top, LONG* right, LONG* bottom,
+                                         VARIANT_BOOL* result) override {
+        return Get(result, ToVariantBool(p_.Rectangle(In(left), In(top), In(right), In(bottom))));
+    }
+    HRESULT STDMETHODCALLTYPE pCircle(float* xCenter, float* yCenter, float* radius, VARIANT* color, LONG* width,
+                                      VARIANT_BOOL* result) override {
+        auto in = [](const float* v) { return v ? *v : 0.0f; };
+        return Get(result, ToVariantBool(p_.Circle(in(xCenter), in(yCenter), in(radius), color, In(width))));
+    }
+    HRESULT STDMETHODCALLTYPE PaintPicture(LONG* handle, LONG* x, LONG* y, VARIANT* width, VARIANT* height) override {
+        p_.PaintPicture(In(handle), In(x), In(y), width, height);
+        return S_OK;
+    }
+
+    // The print dialog: its failures reach the caller.
+    HRESULT STDMETHODCALLTYPE ShowPrinter(BSTR* setup) override {
+        return Raising([&] { p_.ShowPrinter(InText(setup)); });
+    }
 
 private:
     template <class T, class V>
