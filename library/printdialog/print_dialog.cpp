@@ -23,6 +23,7 @@ uint64_t g_lastDcSerial = 0;
 
 const char kNoPrinter[] = "There is no printer installed";
 const char kLoadError[] = "PrintDialog load error: ";
+const char kPropertiesError[] = "Error displaying document properties";
 
 std::wstring Wide(const std::string& text) {
     std::wstring out;
@@ -363,6 +364,113 @@ void PrintDialog::CmdCancelClick() {
     if (window_) ShowWindow(window_, SW_HIDE);
 }
 
+void PrintDialog::CmdPropertiesClick() {
+    // The driver's dialog is for the printer named in the list box. A name
+    // typed there is chosen first, as picking it from the list would, so that
+    // PrinterName, the record and the paper and bin lists all belong to the
+    // printer whose properties are shown.
+    if (controls_[ComboPrinter].text + '\0' != printerName_) ComboPrinterClick();
+    printerName_ = controls_[ComboPrinter].text + '\0';
+    const std::string name = CName(printerName_);
+
+    SettingsRecord returned;
+    LONG result = -1;
+    {
+        SpoolerHandle printer(name);
+        // The driver writes the whole record of the printer named: the buffer
+        // is sized by that printer's own answer, asked now.
+        LONG size = DocumentPropertiesA(nullptr, printer.get(), const_cast<char*>(name.c_str()), nullptr, nullptr, 0);
+        if (size > 0) {
+            returned.Resize(size);
+            const DEVMODEA* input = recordPrinter_ == name ? record_.ForDriver() : nullptr;
+            result = DocumentPropertiesA(window_, printer.get(), const_cast<char*>(name.c_str()), returned.Buffer(),
+                                         const_cast<DEVMODEA*>(input), DM_IN_BUFFER | DM_IN_PROMPT | DM_OUT_BUFFER);
+        }
+    }
+    if (result == 0 || result == IDCANCEL) return;
+    if (result != IDOK) {
+        ShowMessage(Wide(kPropertiesError), MB_OK | MB_ICONEXCLAMATION, kApplicationTitle);
+        return;
+    }
+
+    record_ = std::move(returned);
+    recordPrinter_ = name;
+    const int16_t orientation = record_.Field(SettingsRecord::kOrientation);
+    const int16_t paper = record_.Field(SettingsRecord::kPaperSize);
+    const int16_t source = record_.Field(SettingsRecord::kDefaultSource);
+    // The handlers that run for these selections write back the values the
+    // record already holds, so the driver's record survives whole.
+    if (orientation == DMORIENT_PORTRAIT) {
+        SelectOption(optPort);
+        orientation_ = 1;
+    } else {
+        SelectOption(optLand);
+        orientation_ = 2;
+    }
+    auto first = [](const std::vector<int16_t>& ids, int16_t id) {
+        auto it = std::find(ids.begin(), ids.end(), id);
+        return it == ids.end() ? -1 : static_cast<int>(it - ids.begin());
+    };
+    // A paper or bin that the lists lack leaves that list's selection alone.
+    if (int index = first(paperIds_, paper); index >= 0) SetListIndex(ComboPaper, index);
+    if (int index = first(binIds_, source); index >= 0) SetListIndex(ComboBin, index);
+}
+
+void PrintDialog::ShowModal() {
+    if (!window_) {
+        bPrint_ = false;
+        return;
+    }
+    if (IsWindowVisible(window_)) return;  // already shown: its own loop runs
+
+    // Like a modal form, the dialog is the only window of the thread that
+    // takes input while it is up.
+    struct Collect {
+        HWND self;
+        HWND toolTip;
+        std::vector<HWND> windows;
+        static BOOL CALLBACK Add(HWND window, LPARAM context) {
+            auto* c = reinterpret_cast<Collect*>(context);
+            if (window != c->self && window != c->toolTip && IsWindowVisible(window) && IsWindowEnabled(window))
+                c->windows.push_back(window);
+            return TRUE;
+        }
+    } others{window_, toolTip_, {}};
+    EnumThreadWindows(GetCurrentThreadId(), &Collect::Add, reinterpret_cast<LPARAM>(&others));
+    for (HWND other : others.windows) EnableWindow(other, FALSE);
+
+    // In the middle of the screen's work area, as a dialog box opens.
+    RECT area, outer;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    GetWindowRect(window_, &outer);
+    SetWindowPos(window_, HWND_TOP, area.left + ((area.right - area.left) - (outer.right - outer.left)) / 2,
+                 area.top + ((area.bottom - area.top) - (outer.bottom - outer.top)) / 2, 0, 0, SWP_NOSIZE);
+    ShowWindow(window_, SW_SHOWNORMAL);
+    SetForegroundWindow(window_);
+    HWND first = GetNextDlgTabItem(window_, nullptr, FALSE);
+    if (first) SetFocus(first);
+
+    // The window is kept in a local: an unload while the dialog is shown
+    // destroys it, and the loop must then end without touching the dialog.
+    const HWND window = window_;
+    MSG message;
+    while (IsWindow(window) && IsWindowVisible(window)) {
+        BOOL got = GetMessageA(&message, nullptr, 0, 0);
+        if (got == 0) {
+            // A quit request belongs to the caller's own loop.
+            PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        if (got < 0) break;
+        if (!IsDialogMessageA(window, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    for (HWND other : others.windows)
+        if (IsWindow(other)) EnableWindow(other, TRUE);
+}
+
 void PrintDialog::MakeDc() {
     const std::string name = CName(printerName_);
     if (name.empty()) return;  // no printer chosen: HDCloc stays as it is
@@ -404,6 +512,7 @@ void PrintDialog::ChoosePortrait() { SelectOption(optPort); }
 void PrintDialog::ChooseLandscape() { SelectOption(optLand); }
 void PrintDialog::ClickOK() { CmdOkClick(); }
 void PrintDialog::ClickCancel() { CmdCancelClick(); }
+void PrintDialog::ClickProperties() { CmdPropertiesClick(); }
 
 void PrintDialog::SpinCopies(int value) {
     spinValue_ = std::clamp(value, kCopiesMin, kCopiesMax);
@@ -557,9 +666,10 @@ void PrintDialog::OnCommand(int id, int code, HWND from) {
         CmdCancelClick();
         return;
     }
-    // The properties button opens the driver's own dialog; that comes in a
-    // later change, until then the button does nothing.
-    if (id == idOf(cmdProperties)) return;
+    if (id == idOf(cmdProperties)) {
+        if (code == BN_CLICKED) CmdPropertiesClick();
+        return;
+    }
     for (int list : {ComboPrinter, ComboPaper, ComboBin}) {
         if (id != idOf(list)) continue;
         if (code == CBN_SELCHANGE) {

@@ -7,6 +7,11 @@
 // none; the dialog then works the same, unseen). Choosing something from code
 // goes through the same handler as the user's click in the window.
 //
+// ShowModal shows the window and keeps the calling thread in the dialog's own
+// message loop until a closing button hides it; the thread's other windows
+// take no input meanwhile. The Properties button opens the printer driver's
+// own dialog over it and adopts the settings record the driver returns.
+//
 // It holds the chosen printer's settings record and makes every printer DC
 // from it. The DC it holds in HDCloc belongs to it until a printer object
 // takes it (TakeDc); a second object asking for the same DC gets a DC of its
@@ -84,6 +89,12 @@ public:
     void TickFast(bool ticked);
     void ClickOK();
     void ClickCancel();
+    void ClickProperties();
+
+    // Shows the dialog and returns when a closing button has hidden it. A
+    // process without a display cannot show it: the call then returns at once
+    // as if the user had pressed no button at all (bPrint False, no new DC).
+    void ShowModal();
 
     // Setup mode ("Print Setup": paper, bin, orientation) or print mode
     // ("Print": range, copies, print to file, fast bitmaps).
@@ -124,6 +135,7 @@ private:
     void UpDownChange();
     void CmdOkClick();
     void CmdCancelClick();
+    void CmdPropertiesClick();
 
     // The four setting handlers share this: size query, then one field.
     bool WriteSetting(size_t offset, int16_t value);
