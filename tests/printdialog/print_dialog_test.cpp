@@ -183,6 +183,49 @@ TEST_F(DialogTest, SpinControlWritesTheCopiesText) {
     EXPECT_EQ(100, d.CopiesSpinValue());
 }
 
+TEST_F(DialogTest, ShowingAndPropertiesWithoutADisplay) {
+    PrintDialog& d = Dialog();
+    // No window can be shown: showing returns at once, as if no button had
+    // been pressed, and the DC stays.
+    d.ClickOK();
+    HDC dc = d.HDCloc();
+    d.ShowModal();
+    EXPECT_FALSE(d.bPrint());
+    EXPECT_EQ(dc, d.HDCloc());
+
+    // The driver confirms its dialog at once without a display: a record
+    // confirmed unchanged leaves the record and the controls as they were.
+    d.ChoosePaper(IndexOf(d.Control(ComboPaper), "Legal"));
+    d.ChooseLandscape();
+    d.SpinCopies(5);
+    d.ClickProperties();
+    EXPECT_EQ(164, d.Record().Size());
+    EXPECT_EQ(2, RecordField(SettingsRecord::kOrientation));
+    EXPECT_EQ(DMPAPER_LEGAL, RecordField(SettingsRecord::kPaperSize));
+    EXPECT_TRUE(d.Control(optLand).value);
+    EXPECT_EQ("Legal", d.Control(ComboPaper).text);
+    EXPECT_EQ("5", d.Control(txtCopies).text);
+
+    // A name typed into the printer list is chosen before the driver is
+    // asked, so the record, the lists and the name are that printer's.
+    d.TypePrinterName(kA4);
+    d.ClickProperties();
+    EXPECT_EQ(kA4 + '\0', d.PrinterName());
+    EXPECT_EQ(DMPAPER_A4, RecordField(SettingsRecord::kPaperSize));
+    EXPECT_EQ("A4", d.Control(ComboPaper).text);
+    EXPECT_EQ("Type:        Proof A4", d.Control(labType).text);
+    EXPECT_TRUE(log_.Messages().empty());
+
+    // No printer by that name: the driver's dialog cannot be shown.
+    d.TypePrinterName("No Such Printer");
+    d.ClickProperties();
+    auto messages = log_.Messages();
+    ASSERT_EQ(1u, messages.size());
+    EXPECT_EQ(L"Error displaying document properties", messages[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION), messages[0].style);
+    EXPECT_EQ(L"Tessary", messages[0].caption);
+}
+
 TEST(CopiesRule, NumberAtTheStartRoundedHalfToEven) {
     EXPECT_EQ(3, PrintDialog::CopiesFromText("3 copies"));
     EXPECT_EQ(0, PrintDialog::CopiesFromText("copies"));

@@ -130,6 +130,31 @@ TEST_F(NoPrinter, DialogSaysSoAndMakesNoDc) {
     PrintDialog::Unload();
 }
 
+TEST_F(NoPrinter, ShowPrinterFindsNoDcToHandOver) {
+    ComPtr<_xPrinter> p = library_.Create<_xPrinter>(CLSID_xPrinter);
+    ASSERT_TRUE(p);
+    p->put_OK(VARIANT_TRUE);
+    p->put_Copies(2);
+    Bstr mode(L"");
+    BSTR m = mode.get();
+    ASSERT_EQ(S_OK, p->ShowPrinter(&m));
+    auto messages = log_.Messages();
+    ASSERT_EQ(2u, messages.size());
+    EXPECT_EQ(L"There is no printer installed", messages[0].text);
+    EXPECT_EQ(L"Could not create Printer DC: disabled for Tessary", messages[1].text);
+    EXPECT_EQ(kShown, messages[1].style);
+    EXPECT_EQ(L"Tessary", messages[1].caption);
+    VARIANT_BOOL ok = 7;
+    short copies = 0;
+    LONG dc = -1;
+    p->get_OK(&ok);
+    p->get_Copies(&copies);
+    p->get_hdc(&dc);
+    EXPECT_EQ(VARIANT_FALSE, ok);
+    EXPECT_EQ(2, copies);
+    EXPECT_EQ(0, dc);
+}
+
 TEST_F(NoPrinter, OrientationWithoutAPrinter) {
     ComPtr<_xPrinter> p = library_.Create<_xPrinter>(CLSID_xPrinter);
     ASSERT_TRUE(p);
