@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Takes docs/print-dialog-print.png and docs/print-dialog-setup.png: the print
+# dialog as xPrinter.ShowPrinter shows it to a VBScript client, in print mode
+# and in setup mode, on the private Xvfb display (root window dump, cropped).
+#   scripts/screenshot-print-dialog.sh [output folder, default docs]
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+source "$TESSARY_ROOT/scripts/xvfb.sh"
+
+folder=${1:-$TESSARY_ROOT/docs}
+"$TESSARY_ROOT/scripts/setup.sh"
+start_xvfb
+export WINEPREFIX=$TESSARY_PREFIX_UI DISPLAY=$TESSARY_XDISPLAY
+# The set-up's registration may have left a wineserver bound to no display.
+wineserver -k 2>/dev/null || true
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export TESSARY_MESSAGE_LOG="Z:$(echo "$work/messages.log" | tr / '\\')"
+
+shoot() {  # mode argument, window caption, output file
+  local argument=$1 caption=$2 output=$3 program shown=
+  printf 'Set p = CreateObject("Tessary.xPrinter")\r\np.ShowPrinter "%s"\r\n' "$argument" > "$work/show.vbs"
+  wine cscript //nologo "Z:$(echo "$work/show.vbs" | tr / '\\')" </dev/null >/dev/null 2>&1 &
+  program=$!
+  for _ in $(seq 200); do
+    if xwininfo -name "$caption" 2>/dev/null | grep -q IsViewable; then shown=1; break; fi
+    kill -0 "$program" 2>/dev/null || break
+    sleep 0.05
+  done
+  if [ -z "$shown" ]; then
+    echo "the dialog \"$caption\" never showed" >&2
+    cat "$work/messages.log" 2>/dev/null >&2 || true
+    exit 1
+  fi
+  sleep 0.5  # let it paint
+  xwd -root -silent > "$work/screen.xwd"
+  python3 "$TESSARY_ROOT/scripts/xwd_to_png.py" "$work/screen.xwd" "$output" --crop
+  # The dialog waits for a user; the script host goes with this prefix's wineserver.
+  wineserver -k 2>/dev/null || true
+  wait "$program" 2>/dev/null || true
+  log "wrote $output"
+}
+
+shoot "" "Print" "$folder/print-dialog-print.png"
+shoot "Setup" "Print Setup" "$folder/print-dialog-setup.png"
