@@ -97,6 +97,26 @@ CheckEqual Messages(), "48" & vbTab & "Tessary" & vbTab & "Printer class FontNam
     "FontName too long"
 CheckEqual Len(p.FontName), 33, "the store keeps 33 bytes"
 
+' Shapes and pictures take bad arguments the same way.
+CheckEqual p.pCircle(100, 100, 50, "red"), False, "pCircle with a colour that is no number"
+CheckEqual Messages(), "48" & vbTab & "Tessary" & vbTab & "Printer class pCircle error: 13. Type mismatch" & vbLf, _
+    "the colour's type mismatch is shown"
+p.PaintPicture 0, 0, 0
+p.PaintPicture p.hdc, 0, 0, "wide", "high"
+CheckError 0, "a handle that is no picture"
+CheckEqual Messages(), "", "draws nothing and shows nothing"
+p.pLine 0, 0, 2000000000, 0
+CheckError 0, "a line beyond the 32-bit range of dots"
+CheckEqual Messages(), "48" & vbTab & "Tessary" & vbTab & "Printer class LogToDOTX error: 6. Overflow" & vbLf, _
+    "is shown by the conversion"
+' Without a display the dialog cannot be shown: nothing was chosen.
+p.OK = True
+p.ShowPrinter String(100000, "S")
+p.ShowPrinter
+CheckError 0, "ShowPrinter without a display"
+CheckEqual p.OK, False, "OK after a dialog nobody saw"
+CheckEqual p.DeviceName, "Proof Letter", "the printer stays"
+
 Set p = Nothing
 CheckEqual Messages(), "", "nothing shown at the end"
 Summary
