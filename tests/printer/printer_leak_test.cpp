@@ -1,4 +1,4 @@
-// A thousand create / print / destroy cycles (two hundred with a display) of Tessary.xPrinter leave this
+// A thousand create / print / draw / destroy cycles (two hundred with a display) of Tessary.xPrinter leave this
 // process's GDI objects, kernel handles and windows where they were.
 #include <gtest/gtest.h>
 
@@ -71,6 +71,16 @@ TEST(PrinterLeaks, PrintCyclesLeaveNothingBehind) {
         p->pPrint(&t);
         p->pPrintWrapped(&w, &left, &right, &top, &flag);
         p->TextWidth(&t, &result);
+        // A circle with a pen of its own, a rectangle and a line.
+        float cx = 1440, cy = 4320, radius = 360 + i % 100;
+        LONG width = i % 3, x1 = 0, y1 = 5760, x2 = 2880, y2 = 7200;
+        Variant colour;
+        V_VT(&colour) = VT_I4;
+        V_I4(&colour) = i;
+        VARIANT_BOOL drawn = VARIANT_FALSE;
+        p->pCircle(&cx, &cy, &radius, &colour, &width, &drawn);
+        p->pRectangle(&x1, &y1, &x2, &y2, &drawn);
+        p->pLine(&x1, &y1, &x2, &y2);
         if (i % 10 == 0) p->put_Orientation(i % 20 ? 1 : 2);  // a DC replaced now and then
         p->EndPage(&ok);
         if (i % 4 != 0) p->EndDoc(&ok);  // the rest are ended by the release
