@@ -694,7 +694,7 @@ void Printer::PaintPicture(long handle, long x, long y, VARIANT* width, VARIANT*
             // A bitmap's own size is its pixels at the screen's resolution.
             long w = PictureSize(width, Axis::X, info.bmWidth, ScreenDpi(Axis::X));
             long h = PictureSize(height, Axis::Y, info.bmHeight, ScreenDpi(Axis::Y));
-            SendBitmap(bitmap, x, y, w, h);
+            SendBitmap(bitmap, info, x, y, w, h);
             break;
         }
         default:
@@ -734,11 +734,9 @@ void Printer::PlayMetafile(HENHMETAFILE metafile, long x, long y, long width, lo
     PlayEnhMetaFile(dc_.get(), metafile, &box);
 }
 
-void Printer::SendBitmap(HBITMAP bitmap, long x, long y, long width, long height) {
+void Printer::SendBitmap(HBITMAP bitmap, const BITMAP& info, long x, long y, long width, long height) {
     HDC dc = dc_.get();
     WindowDc screen(nullptr);
-    BITMAP info = {};
-    GetObjectA(bitmap, sizeof info, &info);
     const int32_t pixelsWide = info.bmWidth;
     const int32_t pixelsHigh = info.bmHeight;
 
@@ -779,7 +777,8 @@ void Printer::SendBitmap(HBITMAP bitmap, long x, long y, long width, long height
     // from the bottom of the picture up. Each band's top edge is worked out
     // from its number, not added up, so the bands tile the destination
     // without gaps or overlaps whatever the rounding.
-    int16_t rowsPerBand = CheckedInt16(static_cast<int32_t>(std::floor(Exact(32768).Div(CheckedMul(pixelsWide, 4)).Value())));
+    const double fitting = std::floor(Exact(32768).Div(CheckedMul(pixelsWide, 4)).Value());
+    int16_t rowsPerBand = CheckedInt16(static_cast<int32_t>(fitting));
     if (rowsPerBand == 0) rowsPerBand = 1;
     const int16_t fullBands = CheckedInt16(pixelsHigh / rowsPerBand);
     const int32_t rest = pixelsHigh % rowsPerBand;

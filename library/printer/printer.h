@@ -143,7 +143,7 @@ private:
     void ReplaceDc(UniqueDc fresh);
     void InitializeDc();  // PrintInit's steps after the first
     // PaintPicture's ways of sending a picture, in dots.
-    void SendBitmap(HBITMAP bitmap, long x, long y, long width, long height);
+    void SendBitmap(HBITMAP bitmap, const BITMAP& info, long x, long y, long width, long height);
     void PlayMetafile(HENHMETAFILE metafile, long x, long y, long width, long height);
     // A size given as a variant; when omitted, the picture's own size
     // (`ownUnits`, of which `unitsPerInch` make an inch) in logical units,

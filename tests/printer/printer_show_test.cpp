@@ -272,7 +272,8 @@ TEST_F(ShowPrinter, SetupModeAndTheDriversPropertiesDialog) {
                                                    reinterpret_cast<LPARAM>("A4"));
                          ASSERT_GE(a4, 0);
                          SendMessageA(papers, LB_SETCURSEL, static_cast<WPARAM>(a4), 0);
-                         SendMessageA(page, WM_COMMAND, MAKEWPARAM(100, LBN_SELCHANGE), reinterpret_cast<LPARAM>(papers));
+                         SendMessageA(page, WM_COMMAND, MAKEWPARAM(100, LBN_SELCHANGE),
+                                      reinterpret_cast<LPARAM>(papers));
                          SendMessageA(GetDlgItem(sheet, IDOK), BM_CLICK, 0, 0);
                      }},
                     {false,
