@@ -436,6 +436,7 @@ void PrintDialog::ShowModal() {
             return TRUE;
         }
     } others{window_, toolTip_, {}};
+    const HWND active = GetActiveWindow();
     EnumThreadWindows(GetCurrentThreadId(), &Collect::Add, reinterpret_cast<LPARAM>(&others));
     for (HWND other : others.windows) EnableWindow(other, FALSE);
 
@@ -469,6 +470,9 @@ void PrintDialog::ShowModal() {
     }
     for (HWND other : others.windows)
         if (IsWindow(other)) EnableWindow(other, TRUE);
+    // The window that was active before gets the input back, as it does
+    // when a dialog box closes.
+    if (active && IsWindow(active) && IsWindowEnabled(active)) SetActiveWindow(active);
 }
 
 void PrintDialog::MakeDc() {

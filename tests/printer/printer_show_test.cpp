@@ -114,6 +114,7 @@ protected:
         // A window of the client's own, which the modal dialog must shut out.
         client_ = CreateWindowA("STATIC", "client", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
                                 nullptr, nullptr, nullptr);
+        SetActiveWindow(client_);
     }
     void TearDown() override {
         if (client_) DestroyWindow(client_);
@@ -132,6 +133,7 @@ protected:
         KillTimer(nullptr, timer);
         EXPECT_TRUE(g_steps.empty()) << "the dialog closed before every step was taken";
         EXPECT_TRUE(IsWindowEnabled(client_));
+        EXPECT_EQ(client_, GetActiveWindow());  // and has the input back
         return hr;
     }
     long Get(HRESULT (STDMETHODCALLTYPE _xPrinter::*member)(LONG*)) {
