@@ -7,6 +7,7 @@
 #include "frame/com_ptr.h"
 #include "frame/errors.h"
 #include "frame/module.h"
+#include "frame/variant_convert.h"
 
 namespace tessary {
 namespace {
@@ -85,8 +86,7 @@ bool IsFixedArray(const SAFEARRAY* array) {
 
 // The array variable a by-reference argument refers to, if any.
 SAFEARRAY* CallerArray(const VARIANT* argument) {
-    const VARIANT* v = argument;
-    while (V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v)) v = V_VARIANTREF(v);
+    const VARIANT* v = &Deref(*argument);
     if ((V_VT(v) & (VT_ARRAY | VT_BYREF)) == (VT_ARRAY | VT_BYREF)) return *V_ARRAYREF(v);
     if (V_VT(v) & VT_ARRAY) return V_ARRAY(v);
     return nullptr;
@@ -96,10 +96,6 @@ bool IsOmitted(const VARIANT* v) {
     return !v || (V_VT(v) == VT_ERROR && V_ERROR(v) == DISP_E_PARAMNOTFOUND);
 }
 
-const VARIANT* Dereference(const VARIANT* v) {
-    while (V_VT(v) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(v)) v = V_VARIANTREF(v);
-    return v;
-}
 
 SAFEARRAY* CopyArrayAs(SAFEARRAY* source, VARTYPE elementType) {
     if (!source) return nullptr;
@@ -119,7 +115,7 @@ SAFEARRAY* CopyArrayAs(SAFEARRAY* source, VARTYPE elementType) {
 
 // Fills slot.value from the caller's argument (or from `fallback` when omitted).
 void Coerce(Slot& slot, const VARIANT* argument) {
-    const VARIANT* source = Dereference(argument);
+    const VARIANT* source = &Deref(*argument);
     VARTYPE vt = V_VT(source);
     if (slot.type == VT_VARIANT) {
         if (FAILED(VariantCopyInd(&slot.value, const_cast<VARIANT*>(source))))
@@ -199,9 +195,7 @@ long WriteBack(Slot& slot) {
     }
 
     if (V_VT(caller) == (VT_BYREF | VT_VARIANT)) {
-        VARIANT* target = V_VARIANTREF(caller);
-        while (V_VT(target) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(target))
-            target = V_VARIANTREF(target);
+        VARIANT* target = const_cast<VARIANT*>(&Deref(*caller));
         if (V_VT(target) == (VT_BYREF | VT_ARRAY | VT_VARIANT) && (V_VT(value) & VT_ARRAY)) {
             // A script variable declared as a dynamic array: replace the array itself.
             SAFEARRAY* copy = nullptr;

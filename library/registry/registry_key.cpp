@@ -81,19 +81,23 @@ std::wstring RegistryKey::WriteFailureText(const VARIANT& value) const {
            sectionKey + L"',Key: '" + valueKey + L"' to value: '" + TextForMessage(value) + L"'";
 }
 
+LONG RegistryKey::CreateOrOpen(UniqueKey& key) const {
+    // No class text, non-volatile, a security record whose fields are all zero.
+    SECURITY_ATTRIBUTES security = {0, nullptr, FALSE};
+    DWORD disposition = 0;
+    char emptyClass[1] = "";
+    return RegCreateKeyExA(Root(), AnsiText(sectionKey).c_str(), 0, emptyClass, 0, kWriteAccess, &security,
+                           key.put(), &disposition);
+}
+
 bool RegistryKey::KeyExists() const {
     UniqueKey key;
     return RegOpenKeyExA(Root(), AnsiText(sectionKey).c_str(), 0, kReadAccess, key.put()) == ERROR_SUCCESS;
 }
 
 bool RegistryKey::CreateKey() {
-    SECURITY_ATTRIBUTES security = {0, nullptr, FALSE};
     UniqueKey key;
-    DWORD disposition = 0;
-    char emptyClass[1] = "";
-    LONG rc = RegCreateKeyExA(Root(), AnsiText(sectionKey).c_str(), 0, emptyClass, 0, kWriteAccess,
-                              &security, key.put(), &disposition);
-    if (rc != ERROR_SUCCESS) Fail(kRegistryError, L"Failed to create registry Key: '" + sectionKey);
+    if (CreateOrOpen(key) != ERROR_SUCCESS) Fail(kRegistryError, L"Failed to create registry Key: '" + sectionKey);
     return true;
 }
 
@@ -177,12 +181,8 @@ void RegistryKey::WriteValue(const VARIANT& newValue) {
     Variant value;
     if (FAILED(VariantCopyInd(&value, const_cast<VARIANT*>(&Deref(newValue))))) ThrowRuntime(kOutOfMemory);
 
-    SECURITY_ATTRIBUTES security = {0, nullptr, FALSE};
     UniqueKey key;
-    DWORD disposition = 0;
-    char emptyClass[1] = "";
-    if (RegCreateKeyExA(Root(), AnsiText(sectionKey).c_str(), 0, emptyClass, 0, kWriteAccess, &security,
-                        key.put(), &disposition) != ERROR_SUCCESS) {
+    if (CreateOrOpen(key) != ERROR_SUCCESS) {
         Fail(kRegistryError, WriteFailureText(value));
     }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "frame/automation.h"
+#include "frame/handles.h"
 
 namespace tessary {
 
@@ -43,6 +44,8 @@ public:
 
 private:
     HKEY Root() const;
+    // Creates the key path (or opens it) for writing.
+    LONG CreateOrOpen(UniqueKey& key) const;
     [[noreturn]] void Fail(long number, const std::wstring& description) const;
     std::wstring WriteFailureText(const VARIANT& value) const;
 };
