@@ -8,11 +8,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 source "$TESSARY_ROOT/scripts/xvfb.sh"
 
 folder=${1:-$TESSARY_ROOT/docs}
-"$TESSARY_ROOT/scripts/setup.sh"
-start_xvfb
-export WINEPREFIX=$TESSARY_PREFIX_UI DISPLAY=$TESSARY_XDISPLAY
-# The set-up's registration may have left a wineserver bound to no display.
-wineserver -k 2>/dev/null || true
+use_private_display
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export TESSARY_MESSAGE_LOG="Z:$(echo "$work/messages.log" | tr / '\\')"

@@ -13,3 +13,12 @@ start_xvfb() {
   echo "Xvfb did not start on $TESSARY_XDISPLAY" >&2
   return 1
 }
+
+# Sets everything up and points Wine at the display-bound prefix on the
+# private display, with no wineserver left bound to another display.
+use_private_display() {
+  "$TESSARY_ROOT/scripts/setup.sh"
+  start_xvfb
+  export WINEPREFIX=$TESSARY_PREFIX_UI DISPLAY=$TESSARY_XDISPLAY
+  wineserver -k 2>/dev/null || true
+}
