@@ -41,6 +41,13 @@ std::string SlotText(const char* slot, size_t size) {
 // first NUL (PrinterName carries one at its end).
 std::string CName(const std::string& name) { return std::string(name.c_str()); }
 
+// Where `id` first appears in `ids`; -1 (which no list selects) when it is
+// not there.
+int IndexOf(const std::vector<int16_t>& ids, int16_t id) {
+    auto it = std::find(ids.begin(), ids.end(), id);
+    return it == ids.end() ? -1 : static_cast<int>(it - ids.begin());
+}
+
 class SpoolerHandle {
 public:
     explicit SpoolerHandle(const std::string& name) {
@@ -232,14 +239,7 @@ void PrintDialog::ComboPrinterClick() {
     }
 
     printers_.SelectByName(name);
-
-    if (orientation == DMORIENT_PORTRAIT) {
-        SelectOption(optPort);
-        orientation_ = 1;
-    } else {
-        SelectOption(optLand);
-        orientation_ = 2;
-    }
+    ShowOrientation(orientation);
 
     const PrinterEntry* current = printers_.Current();
     const std::string currentName = current ? current->deviceName : std::string();
@@ -260,18 +260,18 @@ void PrintDialog::ComboPrinterClick() {
     const PrinterEntry* entry = printers_.Find(name);
     const std::string port = entry ? entry->port : std::string();
     FillCapabilityList(ComboPaper, paperIds_, DC_PAPERNAMES, DC_PAPERS, 64, name, port);
-    for (size_t i = 0; i < paperIds_.size(); ++i) {
-        if (paperIds_[i] == paper) {
-            SetListIndex(ComboPaper, static_cast<int>(i));
-            break;
-        }
-    }
+    SetListIndex(ComboPaper, IndexOf(paperIds_, paper));
     FillCapabilityList(ComboBin, binIds_, DC_BINNAMES, DC_BINS, 24, name, port);
-    for (size_t i = 0; i < binIds_.size(); ++i) {
-        if (binIds_[i] == source) {
-            SetListIndex(ComboBin, static_cast<int>(i));
-            break;
-        }
+    SetListIndex(ComboBin, IndexOf(binIds_, source));
+}
+
+void PrintDialog::ShowOrientation(int16_t orientation) {
+    if (orientation == DMORIENT_PORTRAIT) {
+        SelectOption(optPort);
+        orientation_ = 1;
+    } else {
+        SelectOption(optLand);
+        orientation_ = 2;
     }
 }
 
@@ -400,20 +400,10 @@ void PrintDialog::CmdPropertiesClick() {
     const int16_t source = record_.Field(SettingsRecord::kDefaultSource);
     // The handlers that run for these selections write back the values the
     // record already holds, so the driver's record survives whole.
-    if (orientation == DMORIENT_PORTRAIT) {
-        SelectOption(optPort);
-        orientation_ = 1;
-    } else {
-        SelectOption(optLand);
-        orientation_ = 2;
-    }
-    auto first = [](const std::vector<int16_t>& ids, int16_t id) {
-        auto it = std::find(ids.begin(), ids.end(), id);
-        return it == ids.end() ? -1 : static_cast<int>(it - ids.begin());
-    };
+    ShowOrientation(orientation);
     // A paper or bin that the lists lack leaves that list's selection alone.
-    if (int index = first(paperIds_, paper); index >= 0) SetListIndex(ComboPaper, index);
-    if (int index = first(binIds_, source); index >= 0) SetListIndex(ComboBin, index);
+    SetListIndex(ComboPaper, IndexOf(paperIds_, paper));
+    SetListIndex(ComboBin, IndexOf(binIds_, source));
 }
 
 void PrintDialog::ShowModal() {

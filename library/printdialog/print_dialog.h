@@ -140,7 +140,9 @@ private:
     // The four setting handlers share this: size query, then one field.
     bool WriteSetting(size_t offset, int16_t value);
     void SelectOption(int control);  // sets optPort or optLand and runs its handler
-    void SetListIndex(int control, int index);  // and runs the list's handler
+    // Shows a record's orientation (portrait, else landscape) in the options.
+    void ShowOrientation(int16_t orientation);
+    void SetListIndex(int control, int index);  // and runs the list's handler; none out of range
     void FillCapabilityList(int combo, std::vector<int16_t>& ids, WORD namesCapability, WORD idsCapability,
                             size_t slot, const std::string& device, const std::string& port);
     void MakeDc();

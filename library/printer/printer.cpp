@@ -83,12 +83,7 @@ Printer::~Printer() {
     Showing(L"Printer class terminate error: ", [&] {
         if (dialogUser_) PrintDialog::Unload();
         EndDoc();
-        // The DC goes first: the objects selected in it can only be deleted
-        // once nothing holds them.
-        dc_.reset();
-        font_.reset();
-        pen_.reset();
-        brush_.reset();
+        ReplaceDc(UniqueDc());
     });
 }
 
@@ -135,6 +130,8 @@ bool Printer::PrintInit() {
 }
 
 void Printer::ReplaceDc(UniqueDc fresh) {
+    // The DC goes first: the objects selected in it can only be deleted once
+    // nothing holds them.
     dc_.reset();
     font_.reset();
     pen_.reset();
@@ -649,17 +646,9 @@ void Printer::PaintPicture(long handle, long x, long y, VARIANT* width, VARIANT*
     Showing(L"Printer PaintPicture error: ", [&] {
         HGDIOBJ picture = reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(handle));
         switch (picture ? GetObjectType(picture) : 0) {
-        case OBJ_ENHMETAFILE: {
-            auto metafile = static_cast<HENHMETAFILE>(picture);
-            ENHMETAHEADER header = {};
-            GetEnhMetaFileHeader(metafile, sizeof header, &header);
-            long w = PictureSize(width, Axis::X, header.rclFrame.right - header.rclFrame.left,
-                                 kHundredthsOfMillimetrePerInch);
-            long h = PictureSize(height, Axis::Y, header.rclFrame.bottom - header.rclFrame.top,
-                                 kHundredthsOfMillimetrePerInch);
-            PlayMetafile(metafile, x, y, w, h);
+        case OBJ_ENHMETAFILE:
+            PlayMetafile(static_cast<HENHMETAFILE>(picture), x, y, width, height);
             break;
-        }
         case OBJ_METAFILE: {
             // The older form is converted to an enhanced metafile, which
             // plays into a rectangle; the caller's metafile stays as it is.
@@ -678,13 +667,7 @@ void Printer::PaintPicture(long handle, long x, long y, VARIANT* width, VARIANT*
                 converted.reset(SetWinMetaFileBits(size, static_cast<const BYTE*>(bits.get()), nullptr, &description));
             }
             if (!converted) return;
-            ENHMETAHEADER header = {};
-            GetEnhMetaFileHeader(converted.get(), sizeof header, &header);
-            long w = PictureSize(width, Axis::X, header.rclFrame.right - header.rclFrame.left,
-                                 kHundredthsOfMillimetrePerInch);
-            long h = PictureSize(height, Axis::Y, header.rclFrame.bottom - header.rclFrame.top,
-                                 kHundredthsOfMillimetrePerInch);
-            PlayMetafile(converted.get(), x, y, w, h);
+            PlayMetafile(converted.get(), x, y, width, height);
             break;
         }
         case OBJ_BITMAP: {
@@ -723,14 +706,21 @@ long Printer::PictureSize(VARIANT* given, Axis axis, double ownUnits, double uni
     return size;
 }
 
-void Printer::PlayMetafile(HENHMETAFILE metafile, long x, long y, long width, long height) {
+void Printer::PlayMetafile(HENHMETAFILE metafile, long x, long y, VARIANT* width, VARIANT* height) {
+    // A metafile's own size is its frame, in hundredths of a millimetre.
+    ENHMETAHEADER header = {};
+    GetEnhMetaFileHeader(metafile, sizeof header, &header);
+    const long w = PictureSize(width, Axis::X, header.rclFrame.right - header.rclFrame.left,
+                               kHundredthsOfMillimetrePerInch);
+    const long h = PictureSize(height, Axis::Y, header.rclFrame.bottom - header.rclFrame.top,
+                               kHundredthsOfMillimetrePerInch);
     // The far edges are worked out here in double precision throughout, so
     // that a large intermediate product does not overflow.
     RECT box;
     box.left = Convert(Conversion::LogToDOTX, x);
     box.top = Convert(Conversion::LogToDOTY, y);
-    box.right = Exact(x).Add(width).Mul(state_.widthDot).Div(state_.scaleWidth).Round();
-    box.bottom = Exact(y).Add(height).Mul(state_.heightDot).Div(state_.scaleHeight).Round();
+    box.right = Exact(x).Add(w).Mul(state_.widthDot).Div(state_.scaleWidth).Round();
+    box.bottom = Exact(y).Add(h).Mul(state_.heightDot).Div(state_.scaleHeight).Round();
     PlayEnhMetaFile(dc_.get(), metafile, &box);
 }
 

@@ -142,9 +142,10 @@ private:
     // Takes over another DC: the old one, and what was selected in it, goes.
     void ReplaceDc(UniqueDc fresh);
     void InitializeDc();  // PrintInit's steps after the first
-    // PaintPicture's ways of sending a picture, in dots.
+    // PaintPicture's ways of sending a picture, in dots. A metafile's size
+    // arguments are read (or filled in) as PaintPicture's.
     void SendBitmap(HBITMAP bitmap, const BITMAP& info, long x, long y, long width, long height);
-    void PlayMetafile(HENHMETAFILE metafile, long x, long y, long width, long height);
+    void PlayMetafile(HENHMETAFILE metafile, long x, long y, VARIANT* width, VARIANT* height);
     // A size given as a variant; when omitted, the picture's own size
     // (`ownUnits`, of which `unitsPerInch` make an inch) in logical units,
     // stored into the argument.
