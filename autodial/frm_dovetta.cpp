@@ -2,9 +2,12 @@
 
 #include <oleauto.h>
 
+#include <memory>
 #include <new>
 #include <utility>
 
+#include "frame/automation.h"
+#include "frame/com_ptr.h"
 #include "frame/message_sink.h"
 #include "resource.h"
 #include "timer_interval.h"
@@ -40,26 +43,27 @@ std::wstring Trimmed(std::wstring text) {
     return text;
 }
 
+struct LocalFreeDeleter {
+    void operator()(wchar_t* p) const { LocalFree(p); }
+};
+
 // The description of a failure code, as the automation run-time gives it:
 // the error object's text when the callee left one, else the system's text.
 std::wstring DescribeFailure(HRESULT hr) {
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) == S_OK && info) {
-        BSTR description = nullptr;
-        std::wstring text;
-        if (SUCCEEDED(info->GetDescription(&description)) && description)
-            text.assign(description, SysStringLen(description));
-        SysFreeString(description);
-        info->Release();
-        if (!text.empty()) return text;
+    tessary::ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.put()) == S_OK && info) {
+        tessary::Bstr description;
+        if (SUCCEEDED(info->GetDescription(description.put())) && description.get()) {
+            std::wstring text = tessary::ToWide(description.get());
+            if (!text.empty()) return text;
+        }
     }
-    wchar_t* buffer = nullptr;
+    wchar_t* raw = nullptr;
     DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                  FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0,
-                             nullptr);
-    std::wstring text = n && buffer ? Trimmed(std::wstring(buffer, n)) : std::wstring();
-    if (buffer) LocalFree(buffer);
+                             nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&raw), 0, nullptr);
+    std::unique_ptr<wchar_t, LocalFreeDeleter> buffer(raw);
+    std::wstring text = n && buffer ? Trimmed(std::wstring(buffer.get(), n)) : std::wstring();
     return text.empty() ? L"Automation error" : text;
 }
 
@@ -141,7 +145,7 @@ HRESULT frmDovetta::Load() {
     started_ = true;
 
     timerInterval_ = StartupInterval(commandLine_);
-    timerEnabled_ = SetTimer(window_, kTimer1, static_cast<UINT>(timerInterval_), nullptr) != 0;
+    SetTimer(window_, kTimer1, static_cast<UINT>(timerInterval_), nullptr);
     return S_OK;
 }
 
@@ -184,7 +188,6 @@ void frmDovetta::Timer1_Timer() {
     std::wstring error;
     try {
         KillTimer(window_, kTimer1);
-        timerEnabled_ = false;
 
         const bool never = WantsNeverDial(commandLine_);
         auto write = [this](const wchar_t* name, short value) {
@@ -257,7 +260,6 @@ LRESULT frmDovetta::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_DESTROY:
         KillTimer(window_, kTimer1);
-        timerEnabled_ = false;
         store_.reset();  // the object is released when the form unloads
         window_ = nullptr;
         SSPanel1 = Label1 = Image1 = nullptr;

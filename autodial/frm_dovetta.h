@@ -69,12 +69,10 @@ private:
     HWND Label1 = nullptr;
     HWND Image1 = nullptr;
     long timerInterval_;
-    bool timerEnabled_ = false;
     bool started_ = false;  // Load got through: unloading then ends the program
 
     tessary::UniqueGdiObject labelFont_;
-    HICON icon_ = nullptr;
-    HICON smallIcon_ = nullptr;
+    HICON icon_ = nullptr;  // shared resource icon: never destroyed
 };
 
 }  // namespace dovetta

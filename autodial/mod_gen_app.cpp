@@ -33,14 +33,15 @@ float TextToNumber(const VARIANT& v) {
                                           : std::wstring());
     if (V_VT(value) == VT_EMPTY || V_VT(value) == VT_NULL) return 0.0f;
 
-    VARIANT text;
-    VariantInit(&text);
+    // Cleared on every path, an allocation failure below included.
+    struct OwnedVariant : VARIANT {
+        OwnedVariant() { VariantInit(this); }
+        ~OwnedVariant() { VariantClear(this); }
+    } text;
     if (FAILED(VariantChangeTypeEx(&text, const_cast<VARIANT*>(value), LOCALE_USER_DEFAULT,
                                    VARIANT_ALPHABOOL, VT_BSTR)))
         return 0.0f;
-    float result = TextToNumber(std::wstring(V_BSTR(&text), SysStringLen(V_BSTR(&text))));
-    VariantClear(&text);
-    return result;
+    return TextToNumber(std::wstring(V_BSTR(&text), SysStringLen(V_BSTR(&text))));
 }
 
 }  // namespace dovetta::modGenApp

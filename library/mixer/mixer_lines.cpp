@@ -40,6 +40,18 @@ std::wstring NameInField(const char (&field)[N]) {
     return FromAnsi(field, static_cast<const char*>(end) - field);
 }
 
+// The request for `channels` unsigned values of a control, held in `block`.
+MIXERCONTROLDETAILS ValueDetails(DWORD controlId, DWORD channels, const MixerBlock& block) {
+    MIXERCONTROLDETAILS details = {};
+    details.cbStruct = sizeof details;
+    details.dwControlID = controlId;
+    details.cChannels = channels;
+    details.cMultipleItems = 0;
+    details.cbDetails = sizeof(MIXERCONTROLDETAILS_UNSIGNED);
+    details.paDetails = block.data();
+    return details;
+}
+
 }  // namespace
 
 MixerLines::MixerLines(MixerDevice& device) : device_(device) {
@@ -191,13 +203,7 @@ void MixerLines::ReadControl(DWORD controlId, DWORD channels, LineControl* contr
     if (count > std::numeric_limits<size_t>::max() / sizeof(MIXERCONTROLDETAILS_UNSIGNED))
         ThrowRuntime(kOutOfMemory);
     MixerBlock block(count * sizeof(MIXERCONTROLDETAILS_UNSIGNED));
-    MIXERCONTROLDETAILS details = {};
-    details.cbStruct = sizeof details;
-    details.dwControlID = controlId;
-    details.cChannels = count;
-    details.cMultipleItems = 0;
-    details.cbDetails = sizeof(MIXERCONTROLDETAILS_UNSIGNED);
-    details.paDetails = block.data();
+    MIXERCONTROLDETAILS details = ValueDetails(controlId, count, block);
     device_.GetControlDetails(handle_, &details, MIXER_GETCONTROLDETAILSF_VALUE);
     control->found = true;
     control->id = details.dwControlID;
@@ -208,13 +214,7 @@ void MixerLines::ReadControl(DWORD controlId, DWORD channels, LineControl* contr
 void MixerLines::WriteControl(const LineControl& control, long value) {
     MixerBlock block(sizeof(MIXERCONTROLDETAILS_UNSIGNED));
     static_cast<MIXERCONTROLDETAILS_UNSIGNED*>(block.data())->dwValue = static_cast<DWORD>(value);
-    MIXERCONTROLDETAILS details = {};
-    details.cbStruct = sizeof details;
-    details.dwControlID = control.id;
-    details.cChannels = 1;
-    details.cMultipleItems = 0;
-    details.cbDetails = sizeof(MIXERCONTROLDETAILS_UNSIGNED);
-    details.paDetails = block.data();
+    MIXERCONTROLDETAILS details = ValueDetails(control.id, 1, block);
     device_.SetControlDetails(handle_, &details, MIXER_SETCONTROLDETAILSF_VALUE);
 }
 
@@ -236,21 +236,17 @@ std::wstring MixerLines::Source() const {
     return names_[static_cast<size_t>(idS)];
 }
 
-void MixerLines::SetVolume(long value) noexcept {
-    SkipOnError([&] {
-        LineControl& volume = LineAt(idMix).volume;
-        volume.value = value;
-        // A line without a volume control has nothing to write to; control 0
-        // would be some other line's control.
-        if (volume.found) WriteControl(volume, value);
-    });
-}
+void MixerLines::SetVolume(long value) noexcept { SetControl(&LineRecord::volume, value); }
 
-void MixerLines::SetMute(long value) noexcept {
+void MixerLines::SetMute(long value) noexcept { SetControl(&LineRecord::mute, value); }
+
+void MixerLines::SetControl(LineControl LineRecord::*which, long value) noexcept {
     SkipOnError([&] {
-        LineControl& mute = LineAt(idMix).mute;
-        mute.value = value;
-        if (mute.found) WriteControl(mute, value);
+        LineControl& control = LineAt(idMix).*which;
+        control.value = value;
+        // A line without such a control has nothing to write to; control 0
+        // would be some other line's control.
+        if (control.found) WriteControl(control, value);
     });
 }
 

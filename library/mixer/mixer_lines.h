@@ -83,6 +83,7 @@ private:
     Found FindControl(DWORD componentType, DWORD controlType);
     void ReadControl(DWORD controlId, DWORD channels, LineControl* control);
     void WriteControl(const LineControl& control, long value);
+    void SetControl(LineControl LineRecord::*which, long value) noexcept;
     void ScanControls(size_t line, DWORD componentType);
     void Scan();
     const LineRecord& LineAt(long index) const;

@@ -42,22 +42,10 @@ public:
         *result = nullptr;
         return Raising([&] { *result = AllocBstr(lines_.Source()); });
     }
-    HRESULT STDMETHODCALLTYPE get_Mute(LONG* result) override {
-        if (!result) return E_POINTER;
-        return Raising([&] { *result = lines_.Mute(); });
-    }
-    HRESULT STDMETHODCALLTYPE put_Mute(LONG* value) override {
-        if (value) lines_.SetMute(*value);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_Volume(LONG* result) override {
-        if (!result) return E_POINTER;
-        return Raising([&] { *result = lines_.Volume(); });
-    }
-    HRESULT STDMETHODCALLTYPE put_Volume(LONG* value) override {
-        if (value) lines_.SetVolume(*value);
-        return S_OK;
-    }
+    HRESULT STDMETHODCALLTYPE get_Mute(LONG* result) override { return ReadLine(result, &MixerLines::Mute); }
+    HRESULT STDMETHODCALLTYPE put_Mute(LONG* value) override { return WriteLine(value, &MixerLines::SetMute); }
+    HRESULT STDMETHODCALLTYPE get_Volume(LONG* result) override { return ReadLine(result, &MixerLines::Volume); }
+    HRESULT STDMETHODCALLTYPE put_Volume(LONG* value) override { return WriteLine(value, &MixerLines::SetVolume); }
     HRESULT STDMETHODCALLTYPE get_Mixer(VARIANT* result) override {
         if (!result) return E_POINTER;
         VariantInit(result);
@@ -75,6 +63,16 @@ private:
     static HRESULT Get(T* result, T value) {
         if (!result) return E_POINTER;
         *result = value;
+        return S_OK;
+    }
+    // A cached value of line idMix; the run-time's errors reach the caller.
+    HRESULT ReadLine(LONG* result, long (MixerLines::*read)() const) {
+        if (!result) return E_POINTER;
+        return Raising([&] { *result = (lines_.*read)(); });
+    }
+    // The setters never fail; a missing value changes nothing.
+    HRESULT WriteLine(const LONG* value, void (MixerLines::*write)(long) noexcept) {
+        if (value) (lines_.*write)(*value);
         return S_OK;
     }
 
