@@ -1,14 +1,14 @@
 # Shared settings of the build and run scripts; sourced, not run.
+#
+# The project builds for two architectures, each in a tree of its own:
+# build/x86 (32-bit Wine, win32 prefixes) and build/x64 (64-bit Wine, win64
+# prefixes). `use_arch x86|x64` points every variable below at one of them;
+# TESSARY_ARCH in the environment picks one when the caller has not.
 TESSARY_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-TESSARY_BUILD=${TESSARY_BUILD:-$TESSARY_ROOT/build}
-# Two Wine prefixes: one without any display (message boxes return at once),
-# one bound to a private Xvfb display for windows and dialogs.
-TESSARY_PREFIX_HEADLESS=$TESSARY_BUILD/wine/headless
-TESSARY_PREFIX_UI=$TESSARY_BUILD/wine/ui
-TESSARY_XDISPLAY=${TESSARY_XDISPLAY:-:87}
-export TESSARY_ROOT TESSARY_BUILD TESSARY_XDISPLAY
+TESSARY_BUILD_ROOT=${TESSARY_BUILD_ROOT:-$TESSARY_ROOT/build}
+TESSARY_ARCHES="x86 x64"
+export TESSARY_ROOT TESSARY_BUILD_ROOT
 
-export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # No system CUPS: printers come from the prefix's own registry.
@@ -16,14 +16,70 @@ export CUPS_SERVER=/nonexistent/cups.sock
 
 log() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
 
+use_arch() {
+  TESSARY_ARCH=$1
+  case $TESSARY_ARCH in
+    x86)
+      TESSARY_WINE_LOADER=/usr/lib/wine/wine
+      export WINEARCH=win32
+      TESSARY_TOOLCHAIN=$TESSARY_ROOT/cmake/mingw-i686.cmake
+      # Where the spooler of this architecture keeps its printer drivers.
+      TESSARY_PRINT_ENVIRONMENT='Windows NT x86'
+      TESSARY_DRIVER_FOLDER=w32x86
+      TESSARY_XDISPLAY_DEFAULT=:87 ;;
+    x64)
+      # /usr/bin/wine would pick the 32-bit loader whenever 32-bit Wine is
+      # installed, even where the kernel cannot run it: call the 64-bit one.
+      TESSARY_WINE_LOADER=/usr/lib/wine/wine64
+      export WINEARCH=win64
+      TESSARY_TOOLCHAIN=$TESSARY_ROOT/cmake/mingw-x86_64.cmake
+      TESSARY_PRINT_ENVIRONMENT='Windows x64'
+      TESSARY_DRIVER_FOLDER=x64
+      TESSARY_XDISPLAY_DEFAULT=:88 ;;
+    *) echo "unknown architecture '$TESSARY_ARCH' (x86 or x64)" >&2; return 1 ;;
+  esac
+  export WINELOADER=$TESSARY_WINE_LOADER
+  # A build tree's own wrappers name their tree (it may be anywhere).
+  TESSARY_BUILD=${TESSARY_BUILD_TREE:-$TESSARY_BUILD_ROOT/$TESSARY_ARCH}
+  # Two Wine prefixes: one without any display (message boxes return at once),
+  # one bound to the architecture's own private Xvfb display.
+  TESSARY_PREFIX_HEADLESS=$TESSARY_BUILD/wine/headless
+  TESSARY_PREFIX_UI=$TESSARY_BUILD/wine/ui
+  TESSARY_XDISPLAY=${TESSARY_XDISPLAY_OVERRIDE:-$TESSARY_XDISPLAY_DEFAULT}
+  export TESSARY_ARCH TESSARY_BUILD TESSARY_XDISPLAY TESSARY_PRINT_ENVIRONMENT TESSARY_DRIVER_FOLDER
+}
+
+# Wine of the current architecture.
+wine() { "$TESSARY_WINE_LOADER" "$@"; }
+
+# Whether this machine runs 32-bit programs. Some kernels have 32-bit
+# emulation switched off: Wine's 32-bit loader (itself a 32-bit program) then
+# fails with "Exec format error". TESSARY_NO_X86=1 pretends so.
+x86_runnable() {
+  [ "${TESSARY_NO_X86:-0}" != 1 ] && [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+# The architectures whose programs this machine runs.
+runnable_arches() {
+  if x86_runnable; then echo "x86 x64"; else echo "x64"; fi
+}
+
 # Creates a Wine prefix once (about 10 s); later calls return at once.
 make_prefix() {
   local prefix=$1
   [ -f "$prefix/system.reg" ] && return
-  log "creating Wine prefix $prefix"
+  log "creating Wine prefix $prefix ($WINEARCH)"
   mkdir -p "$prefix"
-  WINEPREFIX=$prefix DISPLAY= wineboot -i >/dev/null 2>&1
+  WINEPREFIX=$prefix DISPLAY= wine wineboot -i >/dev/null 2>&1 || true
+  # The registry files are written when the prefix's wineserver ends.
+  WINEPREFIX=$prefix wineserver -w
+  if [ ! -f "$prefix/system.reg" ]; then
+    echo "could not create the Wine prefix $prefix with $TESSARY_WINE_LOADER" >&2
+    return 1
+  fi
   # Without a window manager every dialog close would stall for seconds.
   WINEPREFIX=$prefix wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   WINEPREFIX=$prefix wineserver -w
 }
+
+use_arch "${TESSARY_ARCH:-x64}"

@@ -7,7 +7,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 output=${1:-$TESSARY_ROOT/docs/printed-sample.png}
-"$TESSARY_ROOT/scripts/setup.sh"
+"$TESSARY_ROOT/scripts/setup.sh" "$TESSARY_ARCH"
 export WINEPREFIX=$TESSARY_PREFIX_HEADLESS
 unset DISPLAY
 winpath() { echo "Z:$1" | tr / '\\'; }

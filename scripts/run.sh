@@ -10,6 +10,9 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 source "$TESSARY_ROOT/scripts/xvfb.sh"
 
 "$TESSARY_ROOT/scripts/setup.sh"
+# The 32-bit program where this machine runs 32-bit programs, else the 64-bit one.
+if x86_runnable; then use_arch x86; else use_arch x64; fi
+log "running the $TESSARY_ARCH build ($TESSARY_BUILD/bin/Dovetta.exe)"
 messages=
 if [ -z "${DISPLAY:-}" ]; then
   start_xvfb

@@ -17,7 +17,7 @@ start_xvfb() {
 # Sets everything up and points Wine at the display-bound prefix on the
 # private display, with no wineserver left bound to another display.
 use_private_display() {
-  "$TESSARY_ROOT/scripts/setup.sh"
+  "$TESSARY_ROOT/scripts/setup.sh" "$TESSARY_ARCH"
   start_xvfb
   export WINEPREFIX=$TESSARY_PREFIX_UI DISPLAY=$TESSARY_XDISPLAY
   wineserver -k 2>/dev/null || true

@@ -22,7 +22,8 @@ namespace {
 std::wstring TextOf(const BSTR* slot) { return slot ? ToWide(*slot) : std::wstring(); }
 
 HWND WindowOf(const LONG* handle) {
-    return handle ? reinterpret_cast<HWND>(static_cast<LONG_PTR>(*handle)) : nullptr;
+    // Window handles are 32-bit significant: sign-extended, the value is the handle.
+    return handle ? static_cast<HWND>(LongToHandle(*handle)) : nullptr;
 }
 
 // Runs `body` (returning text) and stores its text, or the empty text when it failed.

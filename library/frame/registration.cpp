@@ -26,6 +26,24 @@ LONG SetString(HKEY root, const std::wstring& path, const wchar_t* name, const s
 
 void DeleteTree(HKEY root, const std::wstring& path) { RegDeleteTreeW(root, path.c_str()); RegDeleteKeyW(root, path.c_str()); }
 
+// 64-bit Windows keeps the class keys (CLSID) of 32-bit and 64-bit servers in
+// two views, while program ids, type libraries and interfaces are shared. The
+// other architecture's build of this library may be registered beside this
+// one: what both share stays until the last of them is unregistered. (On
+// 32-bit Windows the view flag is ignored and the one view is this one.)
+constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+
+bool KeyExists(const std::wstring& path, REGSAM view = 0) {
+    UniqueKey key;
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) == ERROR_SUCCESS;
+}
+
+std::wstring Hex(unsigned value) {
+    wchar_t text[16];
+    wsprintfW(text, L"%x", value);
+    return text;
+}
+
 }  // namespace
 
 HRESULT RegisterServer(const std::wstring& modulePath, const ClassEntry* classes, size_t count) {
@@ -58,16 +76,26 @@ HRESULT RegisterServer(const std::wstring& modulePath, const ClassEntry* classes
 
 HRESULT UnregisterServer(const ClassEntry* classes, size_t count) {
     for (size_t i = 0; i < count; ++i) {
-        DeleteTree(HKEY_CLASSES_ROOT, L"CLSID\\" + GuidText(*classes[i].clsid));
-        DeleteTree(HKEY_CLASSES_ROOT, classes[i].progId);
+        const std::wstring clsidKey = L"CLSID\\" + GuidText(*classes[i].clsid);
+        DeleteTree(HKEY_CLASSES_ROOT, clsidKey);
+        if (!KeyExists(clsidKey + L"\\InprocServer32", kOtherView)) DeleteTree(HKEY_CLASSES_ROOT, classes[i].progId);
     }
     ComPtr<ITypeLib> library;
     HRESULT hr = GetLibraryTypeLib(library.put());
     if (FAILED(hr)) return hr;
     TLIBATTR* attr = nullptr;
     if (FAILED(library->GetLibAttr(&attr))) return SELFREG_E_TYPELIB;
-    // A type library that was not registered is no failure of unregistration.
-    UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
+    // The type library key holds one path per platform (win32, win64). While
+    // the other platform's is there, only this one's goes: the interfaces and
+    // the rest of the key are the other build's too. A type library that was
+    // not registered is no failure of unregistration.
+    const std::wstring platforms = L"TypeLib\\" + GuidText(attr->guid) + L"\\" + Hex(attr->wMajorVerNum) + L"." +
+                                   Hex(attr->wMinorVerNum) + L"\\" + Hex(attr->lcid) + L"\\";
+    const bool win64 = attr->syskind == SYS_WIN64;
+    if (KeyExists(platforms + (win64 ? L"win32" : L"win64")))
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, (platforms + (win64 ? L"win64" : L"win32")).c_str());
+    else
+        UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
     library->ReleaseTLibAttr(attr);
     return S_OK;
 }

@@ -17,12 +17,23 @@ const wchar_t kCapabilitiesMessage[] = L"Unable to aquire mixer Capabilities/Det
 
 namespace {
 
-// The published 8-bit layouts the scan relies on.
+// The published 8-bit layouts the scan relies on, byte-packed as the
+// platform's header declares them; winmm refuses a record whose cbStruct is
+// not its own architecture's size. On x64 the pointer-sized members (dwUser,
+// the array pointers, the owner window) widen the records.
+#ifdef _WIN64
+static_assert(sizeof(MIXERCAPSA) == 48, "MIXERCAPSA layout");
+static_assert(sizeof(MIXERLINEA) == 172, "MIXERLINEA layout");
+static_assert(sizeof(MIXERLINECONTROLSA) == 28, "MIXERLINECONTROLSA layout");
+static_assert(sizeof(MIXERCONTROLA) == 148, "MIXERCONTROLA layout");
+static_assert(sizeof(MIXERCONTROLDETAILS) == 32, "MIXERCONTROLDETAILS layout");
+#else
 static_assert(sizeof(MIXERCAPSA) == 48, "MIXERCAPSA layout");
 static_assert(sizeof(MIXERLINEA) == 168, "MIXERLINEA layout");
 static_assert(sizeof(MIXERLINECONTROLSA) == 24, "MIXERLINECONTROLSA layout");
 static_assert(sizeof(MIXERCONTROLA) == 148, "MIXERCONTROLA layout");
 static_assert(sizeof(MIXERCONTROLDETAILS) == 24, "MIXERCONTROLDETAILS layout");
+#endif
 
 const DWORD kSpeakers = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
 const DWORD kVolume = MIXERCONTROL_CONTROLTYPE_VOLUME;

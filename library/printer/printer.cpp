@@ -3,6 +3,7 @@
 #include <winspool.h>
 
 #include <cmath>
+#include <cstddef>
 #include <optional>
 
 #include "frame/errors.h"
@@ -207,9 +208,10 @@ bool Printer::StartDoc(const std::wstring& docName, const std::wstring* outFile)
         AnsiText name(docName);
         std::optional<AnsiText> output;
         if (outFile && !outFile->empty()) output.emplace(*outFile);
-        // The three-field form of the record; the fields after it stay zero.
+        // The three-field form of the record (12 bytes on x86, 24 on x64);
+        // the fields after it stay zero.
         DOCINFOA info = {};
-        info.cbSize = 12;
+        info.cbSize = offsetof(DOCINFOA, lpszDatatype);
         info.lpszDocName = name.c_str();
         info.lpszOutput = output ? output->c_str() : nullptr;
         // A document already open in the DC stays the object's when the
@@ -252,7 +254,8 @@ bool Printer::EndDoc() {
     return result;
 }
 
-long Printer::Hdc() { return static_cast<long>(reinterpret_cast<intptr_t>(dc_.get())); }
+// A DC is 32-bit significant: clients get it truncated to 32 bits.
+long Printer::Hdc() { return HandleToLong(dc_.get()); }
 
 std::wstring Printer::DeviceName() {
     std::wstring result;
@@ -644,7 +647,8 @@ bool Printer::Circle(float xCenter, float yCenter, float radius, const VARIANT* 
 
 void Printer::PaintPicture(long handle, long x, long y, VARIANT* width, VARIANT* height) {
     Showing(L"Printer PaintPicture error: ", [&] {
-        HGDIOBJ picture = reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(handle));
+        // Picture handles arrive as 32-bit values; sign-extended they are the handle again.
+        HGDIOBJ picture = LongToHandle(handle);
         switch (picture ? GetObjectType(picture) : 0) {
         case OBJ_ENHMETAFILE:
             PlayMetafile(static_cast<HENHMETAFILE>(picture), x, y, width, height);

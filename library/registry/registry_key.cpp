@@ -69,7 +69,9 @@ DWORD TextStoredType(const std::wstring& text) {
 }
 
 HKEY RegistryKey::Root() const {
-    return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<DWORD>(classKey)));
+    // The predefined roots are 32-bit values sign-extended to a handle
+    // (HKEY_CURRENT_USER is 0xFFFFFFFF80000001 on x64), as the platform defines them.
+    return static_cast<HKEY>(LongToHandle(classKey));
 }
 
 void RegistryKey::Fail(long number, const std::wstring& description) const {
@@ -193,8 +195,11 @@ void RegistryKey::WriteValue(const VARIANT& newValue) {
     case REG_EXPAND_SZ: {
         std::wstring text = VariantToText(value);
         AnsiText bytes(text);
+        // The size of a text value counts its terminating NUL; without it an
+        // empty text would be stored as zero bytes, which other readers show
+        // as whatever follows in their buffer.
         rc = RegSetValueExA(key.get(), name.c_str(), 0, TextStoredType(text),
-                            reinterpret_cast<const BYTE*>(bytes.c_str()), static_cast<DWORD>(bytes.size()));
+                            reinterpret_cast<const BYTE*>(bytes.c_str()), static_cast<DWORD>(bytes.size() + 1));
         break;
     }
     case REG_BINARY: {

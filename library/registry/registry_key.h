@@ -42,8 +42,10 @@ public:
     std::vector<std::wstring> EnumerateValues() const;
     std::vector<std::wstring> EnumerateSections() const;
 
-private:
+    // The platform's handle for classKey.
     HKEY Root() const;
+
+private:
     // Creates the key path (or opens it) for writing.
     LONG CreateOrOpen(UniqueKey& key) const;
     [[noreturn]] void Fail(long number, const std::wstring& description) const;

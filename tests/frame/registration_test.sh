@@ -25,6 +25,7 @@ xApplication:{6C4BFA14-BF7D-452C-9E3D-BCF510127DE9}:{D18B96F9-774D-4E0D-B4B3-0CD
 xMixer:{B4593437-8429-470F-844E-A887657B198E}:{73881A32-4FDF-4941-857B-3BCD96745320}"
 
 "$run" regsvr32 /s /u "$dll"
+[ $? -eq 77 ] && exit 77  # this machine does not run the architecture's programs
 for entry in $classes; do
   IFS=: read -r name clsid iid <<<"$entry"
   check "unregister removes $name's class" absent "HKCR\\CLSID\\$clsid"

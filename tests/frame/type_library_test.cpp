@@ -12,6 +12,10 @@ namespace {
 
 enum Kind { Get, Let, Method };
 
+// Each vtable slot holds one pointer: 4 bytes on x86, 8 on x64; the seven
+// slots of IDispatch come first.
+constexpr int kSlotSize = static_cast<int>(sizeof(void*));
+
 struct Member {
     const wchar_t* name;
     Kind kind;
@@ -239,7 +243,7 @@ protected:
         ASSERT_TRUE(view);
         ASSERT_EQ(S_OK, view->GetTypeAttr(&attr));
         EXPECT_EQ(count, attr->cFuncs) << name;
-        EXPECT_EQ(7 * 4 + count * 4, attr->cbSizeVft) << name;
+        EXPECT_EQ(kSlotSize * (7 + count), attr->cbSizeVft) << name;
         view->ReleaseTypeAttr(attr);
 
         for (size_t slot = 0; slot < count; ++slot) {
@@ -251,7 +255,7 @@ protected:
             EXPECT_EQ(std::wstring(members[slot].name), ToWide(memberName.get())) << where.c_str();
             EXPECT_EQ(members[slot].id, desc->memid) << where.c_str();
             EXPECT_EQ(ToInvokeKind(members[slot].kind), desc->invkind) << where.c_str();
-            EXPECT_EQ(static_cast<SHORT>(28 + 4 * slot), desc->oVft) << where.c_str();
+            EXPECT_EQ(static_cast<SHORT>(kSlotSize * (7 + slot)), desc->oVft) << where.c_str();
             EXPECT_EQ(CC_STDCALL, desc->callconv) << where.c_str();
             view->ReleaseFuncDesc(desc);
         }
@@ -288,6 +292,8 @@ TEST_F(TypeLibraryTest, LibraryIdentity) {
     EXPECT_EQ(1, attr->wMajorVerNum);
     EXPECT_EQ(0, attr->wMinorVerNum);
     EXPECT_EQ(0u, attr->lcid);
+    // The platform the type library was built for is the DLL's own.
+    EXPECT_EQ(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32, attr->syskind);
     library_->ReleaseTLibAttr(attr);
     Bstr name, help;
     library_->GetDocumentation(-1, name.put(), help.put(), nullptr, nullptr);

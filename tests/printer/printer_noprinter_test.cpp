@@ -172,6 +172,12 @@ TEST_F(NoPrinter, OrientationWithoutAPrinter) {
 class TemporaryPrinters : public NoPrinter {
 protected:
     static constexpr const char* kNames[2] = {"Proof Temp One", "Proof Temp Two"};
+    // The spooler's environment of this process's own drivers.
+#ifdef _WIN64
+    static constexpr const char* kDriverEnvironment = "Windows x64";
+#else
+    static constexpr const char* kDriverEnvironment = "Windows NT x86";
+#endif
 
     void SetUp() override {
         RemoveAll();
@@ -189,7 +195,7 @@ protected:
             DRIVER_INFO_3A driver = {};
             driver.cVersion = 3;
             driver.pName = const_cast<char*>(name);
-            driver.pEnvironment = const_cast<char*>("Windows NT x86");
+            driver.pEnvironment = const_cast<char*>(kDriverEnvironment);
             driver.pDriverPath = const_cast<char*>("wineps.drv");
             driver.pDataFile = &data[0];
             driver.pConfigFile = const_cast<char*>("wineps.drv");

@@ -92,7 +92,7 @@ TEST_F(PrinterObject, StateAfterCreation) {
     EXPECT_EQ(0, Get(&_xPrinter::get_CurrentY));
     EXPECT_EQ(S_OK, p_->A_Description());
     // The DC draws with the pen and brush the properties report.
-    HDC dc = reinterpret_cast<HDC>(static_cast<intptr_t>(Get(&_xPrinter::get_hdc)));
+    HDC dc = static_cast<HDC>(LongToHandle(Get(&_xPrinter::get_hdc)));
     LOGBRUSH brush = {};
     GetObjectA(GetCurrentObject(dc, OBJ_BRUSH), sizeof brush, &brush);
     EXPECT_EQ(static_cast<UINT>(BS_NULL), brush.lbStyle);
@@ -203,9 +203,9 @@ TEST_F(PrinterObject, OrientationDrivesTheDialogAndANewDc) {
     long dc = Get(&_xPrinter::get_hdc);
     EXPECT_NE(static_cast<long>(before), dc);
     // The DC given up is deleted; the new one draws with the remembered pen.
-    EXPECT_EQ(0u, GetObjectType(reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(before))));
+    EXPECT_EQ(0u, GetObjectType(LongToHandle(before)));
     LOGPEN pen = {};
-    GetObjectA(GetCurrentObject(reinterpret_cast<HDC>(static_cast<intptr_t>(dc)), OBJ_PEN), sizeof pen, &pen);
+    GetObjectA(GetCurrentObject(static_cast<HDC>(LongToHandle(dc)), OBJ_PEN), sizeof pen, &pen);
     EXPECT_EQ(255u, pen.lopnColor);
     EXPECT_EQ(255, Get(&_xPrinter::get_DrawColor));
 
@@ -236,7 +236,7 @@ TEST_F(PrinterObject, TwoObjectsNeverShareADc) {
     // Releasing the first unloads the dialog but leaves the second's DC alone.
     p_.reset();
     other = Get(second.get(), &_xPrinter::get_hdc);
-    EXPECT_EQ(static_cast<DWORD>(OBJ_DC), GetObjectType(reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(other))));
+    EXPECT_EQ(static_cast<DWORD>(OBJ_DC), GetObjectType(LongToHandle(other)));
     std::wstring file = OutputDir() + L"second-object.ps";
     DeleteFileW(file.c_str());
     ASSERT_TRUE(StartDoc(second.get(), L"Second", file));

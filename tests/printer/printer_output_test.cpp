@@ -116,7 +116,7 @@ protected:
     }
     // A picture at (x, y) twips; a size of -1 is omitted.
     void Paint(HGDIOBJ picture, LONG x, LONG y, LONG width, LONG height) {
-        LONG handle = static_cast<LONG>(reinterpret_cast<intptr_t>(picture));
+        LONG handle = HandleToLong(picture);
         Variant w, h;
         for (auto [v, size] : {std::pair<Variant*, LONG>{&w, width}, {&h, height}}) {
             V_VT(v) = size < 0 ? VT_ERROR : VT_I4;
@@ -129,7 +129,7 @@ protected:
     void FillBlack(int left, int top, int right, int bottom) {
         LONG dc = Get(&_xPrinter::get_hdc);
         RECT r = {left, top, right, bottom};
-        FillRect(reinterpret_cast<HDC>(static_cast<intptr_t>(dc)), &r,
+        FillRect(static_cast<HDC>(LongToHandle(dc)), &r,
                  static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     }
 

@@ -82,7 +82,7 @@ protected:
         Variant w, h;
         V_VT(&w) = V_VT(&h) = VT_I4;
         V_I4(&w) = V_I4(&h) = 2880;
-        printer_->PaintPicture(static_cast<long>(reinterpret_cast<intptr_t>(bitmap)), 720, 1440, &w, &h);
+        printer_->PaintPicture(HandleToLong(bitmap), 720, 1440, &w, &h);
         DeleteObject(bitmap);
         std::vector<EMRSTRETCHDIBITS> bands;
         for (const Record& r : OfType(End(), EMR_STRETCHDIBITS)) {
@@ -169,7 +169,7 @@ TEST_F(Recording, PictureKindsAndTheirOwnSizes) {
     drawing = CreateMetaFileA(nullptr);
     Rectangle(drawing, 0, 0, 48, 96);
     HMETAFILE windows = CloseMetaFile(drawing);
-    auto handle = [](HANDLE h) { return static_cast<long>(reinterpret_cast<intptr_t>(h)); };
+    auto handle = [](HANDLE h) { return HandleToLong(h); };
 
     Begin();
     printer_->SetScaleWidth(11520 / 2);  // 2 logical units to a twip across
@@ -274,7 +274,7 @@ TEST(PictureResources, ScreenDcAndBitsBlockAreGivenBackOnEveryPath) {
     V_I4(&w) = V_I4(&h) = 1440;
     auto paint = [&](HBITMAP bitmap, bool fast) {
         printer->State().fast = fast ? VARIANT_TRUE : VARIANT_FALSE;
-        printer->PaintPicture(static_cast<long>(reinterpret_cast<intptr_t>(bitmap)), 0, 0, &w, &h);
+        printer->PaintPicture(HandleToLong(bitmap), 0, 0, &w, &h);
     };
     auto privateBytes = [] {
         PROCESS_MEMORY_COUNTERS counters = {sizeof counters};

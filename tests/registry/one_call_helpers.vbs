@@ -41,6 +41,9 @@ r.ValueType = 0
 CheckEqual r.Value, "", "the empty text was stored"
 CheckEqual r.ValueType, 1, "... as REG_SZ"
 CheckEqual r.RegGet(sect, "blank", "dflt"), "dflt", "a stored empty text falls back to vVal"
+' Another reader sees the empty text too: the value holds its terminating NUL.
+CheckEqual Len(shell.RegRead("HKCU\" & AREA & sect & "\blank")), 0, "WScript.Shell reads the stored empty text as empty"
+CheckEqual Err.Number, 0, "... without an error"
 
 ' The %...% rule of text writes.
 r.RegSet sect, "exp", "a%b%c"
@@ -72,6 +75,8 @@ Check IsEmpty(r.RegSysGet("hkcu", path, val, typ)), "hkcu reads below HKEY_USERS
 CheckEqual r.ClassKey, &H80000003, "hkcu set ClassKey to HKEY_USERS"
 r.RegSysSet "HKCU", path, "text", "abc", "REG_SZ"
 CheckEqual r.RegSysGet("HKCU", path, "text", "REG_SZ"), "abc", "REG_SZ through RegSysSet"
+r.RegSysSet "HKCU", path, "emptytext", "", "REG_SZ"
+CheckEqual Len(shell.RegRead("HKCU\" & path & "\emptytext")), 0, "an empty REG_SZ through RegSysSet reads as empty elsewhere"
 ' A binary write of text fails silently.
 r.RegSysSet "HKCU", path, "bin", "abc", "REG_BINARY"
 CheckEqual Err.Number, 0, "failed REG_BINARY write reports nothing"

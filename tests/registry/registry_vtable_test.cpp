@@ -2,8 +2,11 @@
 // kind read back in the documented form, and the typed arrays.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "Tessary.h"
 #include "frame/handles.h"
+#include "registry/registry_key.h"
 #include "support/test_support.h"
 
 using namespace tessary;
@@ -234,3 +237,46 @@ TEST_F(RegistryVtableTest, SwallowingMembersLeaveNoErrorPending) {
 }
 
 }  // namespace
+
+// The size of a stored text counts its terminating NUL, the empty text too
+// (one byte): another reader must see exactly the text that was written.
+TEST_F(RegistryVtableTest, TextWritesStoreTheirTerminatingNul) {
+    registry_->put_ValueType(REG_SZ);
+    const struct { const char* name; std::wstring text; } cases[] = {
+        {"empty", L""}, {"abc", L"abc"}, {"embedded", std::wstring(L"a\0b", 3)}};
+    for (const auto& c : cases) {
+        Bstr name{std::wstring(c.name, c.name + strlen(c.name))};
+        registry_->put_ValueKey(name.get());
+        Variant value;
+        V_VT(&value) = VT_BSTR;
+        V_BSTR(&value) = SysAllocStringLen(c.text.data(), static_cast<UINT>(c.text.size()));
+        ASSERT_EQ(S_OK, registry_->put_Value(value));
+        DWORD type = 0;
+        std::vector<BYTE> stored = Stored(c.name, &type);
+        EXPECT_EQ(static_cast<DWORD>(REG_SZ), type) << c.name;
+        ASSERT_EQ(c.text.size() + 1, stored.size()) << c.name;
+        EXPECT_EQ(0, stored.back()) << c.name;
+    }
+    // Another reader of the empty value gets the empty text, not stray bytes.
+    char buffer[16];
+    memset(buffer, 'x', sizeof buffer);
+    DWORD size = sizeof buffer;
+    ASSERT_EQ(ERROR_SUCCESS, RegGetValueA(HKEY_CURRENT_USER, kPath, "empty", RRF_RT_REG_SZ, nullptr, buffer, &size));
+    EXPECT_EQ(1u, size);
+    EXPECT_STREQ("", buffer);
+}
+
+// The published root values are the platform's predefined handles, sign-extended
+// on x64 exactly as the platform defines them.
+TEST(RegistryRoot, PublishedRootsAreThePlatformHandles) {
+    const struct { long published; HKEY platform; } roots[] = {
+        {LONG(0x80000000), HKEY_CLASSES_ROOT},
+        {LONG(0x80000001), HKEY_CURRENT_USER},
+        {LONG(0x80000002), HKEY_LOCAL_MACHINE},
+        {LONG(0x80000003), HKEY_USERS}};
+    for (const auto& root : roots) {
+        RegistryKey key;
+        key.classKey = root.published;
+        EXPECT_EQ(root.platform, key.Root()) << std::hex << root.published;
+    }
+}

@@ -9,16 +9,26 @@
 #pragma once
 #include <windows.h>
 
+#include <winternl.h>
+
 #include <cstdint>
 
 namespace tessary::test {
 
 // The number of live GDI objects, or -1 when the table cannot be read.
 inline long LiveGdiObjects() {
-    // The PEB of a 32-bit process is at fs:[0x30].
-    const uint8_t* peb;
-    asm("movl %%fs:0x30, %0" : "=r"(peb));
-    const uint8_t* table = *reinterpret_cast<const uint8_t* const*>(peb + 0x94);
+    // The PEB's GdiSharedHandleTable pointer sits at 0x94 on x86 and at 0xF8
+    // on x64; the table itself has the same 24-byte entries on both.
+#ifdef _WIN64
+    const size_t tableField = 0xF8;
+#else
+    const size_t tableField = 0x94;
+#endif
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
+        return -1;
+    const auto* peb = reinterpret_cast<const uint8_t*>(basic.PebBaseAddress);
+    const uint8_t* table = *reinterpret_cast<const uint8_t* const*>(peb + tableField);
     if (!table) return -1;
     long count = 0;
     for (size_t i = 0; i < 0x10000; ++i)

@@ -21,7 +21,7 @@ write_reg() {
   for entry in "${printers[@]}"; do
     name=${entry%%|*}
     cat <<EOF
-[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Print\\Environments\\Windows NT x86\\Drivers\\Version-3\\$name]
+[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Print\\Environments\\$TESSARY_PRINT_ENVIRONMENT\\Drivers\\Version-3\\$name]
 "Driver"="wineps.drv"
 "Configuration File"="wineps.drv"
 "Data File"="$name.ppd"
@@ -52,7 +52,7 @@ install_printers() {
   local prefix=$1 stamp=$1/tessary-printers.stamp entry drivers reg
   [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$stamp_value" ] && return
   log "installing the test printers in $prefix"
-  drivers=$prefix/drive_c/windows/system32/spool/drivers/w32x86/3
+  drivers=$prefix/drive_c/windows/system32/spool/drivers/$TESSARY_DRIVER_FOLDER/3
   mkdir -p "$drivers"
   for entry in "${printers[@]}"; do
     cp "$ppd_dir/${entry#*|}" "$drivers/${entry%%|*}.ppd"
