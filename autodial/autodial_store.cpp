@@ -13,35 +13,23 @@ const wchar_t kInternetSettingsPath[] = L"Software\\Microsoft\\Windows\\CurrentV
 
 namespace {
 
-// A text handed by reference to an automation member: the member may replace
-// it, so whatever the slot holds at the end is freed.
-class InOutText {
-public:
-    explicit InOutText(const std::wstring& text) : b_(tessary::AllocBstr(text)) {}
-    InOutText(const InOutText&) = delete;
-    InOutText& operator=(const InOutText&) = delete;
-    ~InOutText() { SysFreeString(b_); }
-    BSTR* slot() { return &b_; }
-
-private:
-    BSTR b_;
-};
-
 class RegistryStore : public AutodialStore {
 public:
     explicit RegistryStore(tessary::ComPtr<_xRegistry> registry) : registry_(std::move(registry)) {}
 
     HRESULT Write(const std::wstring& valueName, short value) override {
-        InOutText root(L"HKCU");
-        InOutText path(kInternetSettingsPath);
-        InOutText name(valueName);
-        InOutText type(L"REG_DWORD");
+        // Texts handed by reference: the member may replace them, and whatever
+        // each one holds at the end is freed.
+        tessary::Bstr root(L"HKCU");
+        tessary::Bstr path(kInternetSettingsPath);
+        tessary::Bstr name(valueName);
+        tessary::Bstr type(L"REG_DWORD");
         // REG_DWORD is stored only for a 16- or 32-bit integer: a 16-bit one it is.
         tessary::Variant data;
-        V_VT(&data) = VT_I2;
-        V_I2(&data) = value;
+        V_VT(data.get()) = VT_I2;
+        V_I2(data.get()) = value;
         tessary::Variant result;
-        return registry_->RegSysSet(root.slot(), path.slot(), name.slot(), &data, type.slot(), &result);
+        return registry_->RegSysSet(root.ref(), path.ref(), name.ref(), data.get(), type.ref(), result.get());
     }
 
 private:

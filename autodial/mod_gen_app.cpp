@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "frame/automation.h"
+
 namespace dovetta::modGenApp {
 
 float TextToNumber(const std::wstring& v) {
@@ -26,22 +28,18 @@ float TextToNumber(const std::wstring& v) {
 }
 
 float TextToNumber(const VARIANT& v) {
-    const VARIANT* value = &v;
-    while (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value)) value = V_VARIANTREF(value);
+    const VARIANT* value = &tessary::Deref(v);
     if (V_VT(value) == VT_BSTR)
         return TextToNumber(V_BSTR(value) ? std::wstring(V_BSTR(value), SysStringLen(V_BSTR(value)))
                                           : std::wstring());
     if (V_VT(value) == VT_EMPTY || V_VT(value) == VT_NULL) return 0.0f;
 
     // Cleared on every path, an allocation failure below included.
-    struct OwnedVariant : VARIANT {
-        OwnedVariant() { VariantInit(this); }
-        ~OwnedVariant() { VariantClear(this); }
-    } text;
-    if (FAILED(VariantChangeTypeEx(&text, const_cast<VARIANT*>(value), LOCALE_USER_DEFAULT,
+    tessary::Variant text;
+    if (FAILED(VariantChangeTypeEx(text.get(), const_cast<VARIANT*>(value), LOCALE_USER_DEFAULT,
                                    VARIANT_ALPHABOOL, VT_BSTR)))
         return 0.0f;
-    return TextToNumber(std::wstring(V_BSTR(&text), SysStringLen(V_BSTR(&text))));
+    return TextToNumber(tessary::ToWide(V_BSTR(text.get())));
 }
 
 }  // namespace dovetta::modGenApp

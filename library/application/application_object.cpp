@@ -15,6 +15,7 @@
 #include "frame/automation.h"
 #include "frame/com_object.h"
 #include "frame/errors.h"
+#include "frame/type_attributes.h"
 
 namespace tessary {
 namespace {
@@ -42,7 +43,7 @@ template <class Body>
 HRESULT BooleanResult(VARIANT_BOOL* result, Body&& body) {
     if (!result) return E_POINTER;
     *result = VARIANT_FALSE;
-    return Swallowing([&] { *result = body() ? VARIANT_TRUE : VARIANT_FALSE; });
+    return Swallowing([&] { *result = ToVariantBool(body()); });
 }
 
 // The neutral result of a member, from its declared result type: the empty
@@ -50,20 +51,20 @@ HRESULT BooleanResult(VARIANT_BOOL* result, Body&& body) {
 void NeutralResult(DISPID member, VARIANT* result) {
     ComPtr<ITypeInfo> info;
     if (FAILED(GetInterfaceTypeInfo(IID__xApplication, info.put()))) return;
-    TYPEATTR* attr = nullptr;
-    if (FAILED(info->GetTypeAttr(&attr))) return;
-    WORD count = attr->cFuncs;
-    info->ReleaseTypeAttr(attr);
+    WORD count = 0;
+    {
+        TypeAttr attr(info.get());
+        if (!attr) return;
+        count = attr->cFuncs;
+    }
     VARTYPE type = VT_EMPTY;
     for (WORD i = 0; i < count && type == VT_EMPTY; ++i) {
-        FUNCDESC* desc = nullptr;
-        if (FAILED(info->GetFuncDesc(i, &desc))) continue;
-        if (desc->memid == member && desc->cParams > 0) {
+        FuncDesc desc(info.get(), i);
+        if (desc && desc->memid == member && desc->cParams > 0) {
             const ELEMDESC& last = desc->lprgelemdescParam[desc->cParams - 1];
             if ((last.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) && last.tdesc.vt == VT_PTR)
                 type = last.tdesc.lptdesc->vt;
         }
-        info->ReleaseFuncDesc(desc);
     }
     VariantClear(result);
     if (type == VT_BSTR) {
@@ -87,8 +88,7 @@ DISPPARAMS NamesByValue(const DISPPARAMS& params, std::vector<VARIANT>& storage)
     if (params.cNamedArgs != 0 || params.cArgs <= namesPosition) return params;
     storage.assign(params.rgvarg, params.rgvarg + params.cArgs);
     VARIANT& names = storage[params.cArgs - 1 - namesPosition];
-    const VARIANT* value = &names;
-    while (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value)) value = V_VARIANTREF(value);
+    const VARIANT* value = &Deref(names);
     if ((V_VT(value) & (VT_ARRAY | VT_BYREF)) == (VT_ARRAY | VT_BYREF)) {
         VARTYPE type = V_VT(value) & ~VT_BYREF;
         SAFEARRAY* array = *V_ARRAYREF(value);
@@ -116,7 +116,11 @@ public:
         std::vector<VARIANT> storage;
         DISPPARAMS byValue;
         if (member == kShellDeleteId && params) {
-            byValue = NamesByValue(*params, storage);
+            try {
+                byValue = NamesByValue(*params, storage);
+            } catch (const std::bad_alloc&) {
+                return E_OUTOFMEMORY;
+            }
             params = &byValue;
         }
         HRESULT hr = DispatchObject<_xApplication>::Invoke(member, iid, locale, flags, params, result, exception,
@@ -157,7 +161,7 @@ public:
         return Swallowing([&] {
             bool done = tessary::AlwaysOnTop(WindowOf(frmHwnd), bOnTop && *bOnTop == VARIANT_TRUE);
             // The outcome, not the state asked for: True after any successful call.
-            if (bOnTop) *bOnTop = done ? VARIANT_TRUE : VARIANT_FALSE;
+            if (bOnTop) *bOnTop = ToVariantBool(done);
         });
     }
     HRESULT STDMETHODCALLTYPE get_winOS(BSTR* result) override {

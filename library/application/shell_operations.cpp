@@ -37,7 +37,7 @@ std::wstring ElementText(SAFEARRAY* items, LONG index) {
     HRESULT hr = SafeArrayGetElement(items, &index, &element);
     if (hr == DISP_E_BADINDEX) ThrowRuntime(kSubscriptOutOfRange);
     if (FAILED(hr)) ThrowRuntime(kTypeMismatch);
-    return VariantToText(element);
+    return VariantToText(*element.get());
 }
 
 // The existence test of ShellAdd: `file` (wildcards allowed, relative to the

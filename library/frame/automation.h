@@ -22,7 +22,13 @@ public:
 
     BSTR get() const { return b_; }
     BSTR release() { return std::exchange(b_, nullptr); }
-    BSTR* put() { SysFreeString(b_); b_ = nullptr; return &b_; }
+    void reset(BSTR adopted = nullptr) {
+        if (adopted != b_) SysFreeString(b_);
+        b_ = adopted;
+    }
+    BSTR* put() { reset(); return &b_; }
+    // The slot itself, for an [in, out] parameter that may replace the text.
+    BSTR* ref() { return &b_; }
 
 private:
     BSTR b_ = nullptr;
@@ -41,6 +47,17 @@ inline BSTR AllocBstr(const std::wstring& text) {
     return b;
 }
 
+// An automation Boolean: True is -1.
+inline VARIANT_BOOL ToVariantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
+
+// The variant a slot refers to, looking through VT_BYREF|VT_VARIANT (script
+// hosts pass every argument that way, sometimes more than one level deep).
+inline const VARIANT& Deref(const VARIANT& v) {
+    const VARIANT* p = &v;
+    while (V_VT(p) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(p)) p = V_VARIANTREF(p);
+    return *p;
+}
+
 // Replaces the BSTR in an [in, out] slot, freeing the old one.
 inline void AssignBstr(BSTR* slot, const std::wstring& text) {
     BSTR fresh = AllocBstr(text);
@@ -48,23 +65,52 @@ inline void AssignBstr(BSTR* slot, const std::wstring& text) {
     *slot = fresh;
 }
 
-class Variant : public VARIANT {
+// An owned VARIANT. get() lends it for reading or in-place use; Receive()
+// empties it and lends it to a call that fills it; Release() hands the
+// content over and leaves this one empty.
+class Variant {
 public:
     // Zeroed whole, so that a type set later never meets stale union bits.
-    Variant() { ZeroMemory(static_cast<VARIANT*>(this), sizeof(VARIANT)); }
+    Variant() { ZeroMemory(&v_, sizeof v_); }
     Variant(const Variant&) = delete;
     Variant& operator=(const Variant&) = delete;
-    Variant(Variant&& other) noexcept : VARIANT(other) {
-        ZeroMemory(static_cast<VARIANT*>(&other), sizeof(VARIANT));
+    Variant(Variant&& other) noexcept : v_(other.Release()) {}
+    Variant& operator=(Variant&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            v_ = other.Release();
+        }
+        return *this;
     }
-    ~Variant() { VariantClear(this); }
+    ~Variant() { VariantClear(&v_); }
 
-    void Clear() { VariantClear(this); }
-    // Hands the content over to a caller's slot; this one is left empty.
-    void MoveTo(VARIANT* target) {
-        *target = *static_cast<VARIANT*>(this);
-        ZeroMemory(static_cast<VARIANT*>(this), sizeof(VARIANT));
+    VARIANT* get() { return &v_; }
+    const VARIANT* get() const { return &v_; }
+
+    // Clears the content (its strings, arrays and interfaces freed).
+    void Reset() {
+        VariantClear(&v_);
+        ZeroMemory(&v_, sizeof v_);
     }
+    // Empty, for a call that fills it.
+    VARIANT* Receive() {
+        Reset();
+        return &v_;
+    }
+    // The content, now the caller's; this one is left empty.
+    VARIANT Release() {
+        VARIANT out = v_;
+        ZeroMemory(&v_, sizeof v_);
+        return out;
+    }
+    // Hands the content over to a caller's slot, clearing what the slot held.
+    void MoveTo(VARIANT* target) {
+        VariantClear(target);
+        *target = Release();
+    }
+
+private:
+    VARIANT v_;
 };
 
 class SafeArray {

@@ -7,17 +7,11 @@
 #include "frame/com_ptr.h"
 #include "frame/errors.h"
 #include "frame/module.h"
+#include "frame/type_attributes.h"
 #include "frame/variant_convert.h"
 
 namespace tessary {
 namespace {
-
-// Releases a FUNCDESC or TYPEATTR obtained from an ITypeInfo.
-struct FuncDescHolder {
-    ITypeInfo* info;
-    FUNCDESC* desc = nullptr;
-    ~FuncDescHolder() { if (desc) info->ReleaseFuncDesc(desc); }
-};
 
 VARTYPE ResolveType(ITypeInfo* info, const TYPEDESC& type, bool* isEnum = nullptr) {
     switch (type.vt) {
@@ -26,21 +20,17 @@ VARTYPE ResolveType(ITypeInfo* info, const TYPEDESC& type, bool* isEnum = nullpt
     case VT_USERDEFINED: {
         ComPtr<ITypeInfo> ref;
         if (FAILED(info->GetRefTypeInfo(type.hreftype, ref.put()))) return VT_EMPTY;
-        TYPEATTR* attr = nullptr;
-        if (FAILED(ref->GetTypeAttr(&attr))) return VT_EMPTY;
-        VARTYPE vt = VT_EMPTY;
+        TypeAttr attr(ref.get());
+        if (!attr) return VT_EMPTY;
         switch (attr->typekind) {
         case TKIND_ENUM:
-            vt = VT_I4;
             if (isEnum) *isEnum = true;
-            break;
-        case TKIND_ALIAS: vt = ResolveType(ref.get(), attr->tdescAlias, isEnum); break;
-        case TKIND_DISPATCH: vt = VT_DISPATCH; break;
-        case TKIND_INTERFACE: vt = VT_UNKNOWN; break;
-        default: break;
+            return VT_I4;
+        case TKIND_ALIAS: return ResolveType(ref.get(), attr->tdescAlias, isEnum);
+        case TKIND_DISPATCH: return VT_DISPATCH;
+        case TKIND_INTERFACE: return VT_UNKNOWN;
+        default: return VT_EMPTY;
         }
-        ref->ReleaseTypeAttr(attr);
-        return vt;
     }
     default:
         return type.vt;
@@ -118,7 +108,7 @@ void Coerce(Slot& slot, const VARIANT* argument) {
     const VARIANT* source = &Deref(*argument);
     VARTYPE vt = V_VT(source);
     if (slot.type == VT_VARIANT) {
-        if (FAILED(VariantCopyInd(&slot.value, const_cast<VARIANT*>(source))))
+        if (FAILED(VariantCopyInd(slot.value.get(), const_cast<VARIANT*>(source))))
             throw InvokeFailure(DISP_E_TYPEMISMATCH);
         return;
     }
@@ -130,15 +120,15 @@ void Coerce(Slot& slot, const VARIANT* argument) {
         } else if (vt != VT_EMPTY && !(vt == VT_ERROR && V_ERROR(source) == DISP_E_PARAMNOTFOUND)) {
             throw InvokeFailure(DISP_E_TYPEMISMATCH);
         }
-        V_VT(&slot.value) = slot.type;
-        V_ARRAY(&slot.value) = CopyArrayAs(array, element);
+        V_VT(slot.value.get()) = slot.type;
+        V_ARRAY(slot.value.get()) = CopyArrayAs(array, element);
         return;
     }
-    HRESULT hr = VariantChangeTypeEx(&slot.value, const_cast<VARIANT*>(source), LOCALE_USER_DEFAULT,
+    HRESULT hr = VariantChangeTypeEx(slot.value.get(), const_cast<VARIANT*>(source), LOCALE_USER_DEFAULT,
                                      VARIANT_ALPHABOOL, slot.type);
     if (hr == DISP_E_OVERFLOW && slot.acceptsUnsigned && slot.type == VT_I4) {
-        hr = VariantChangeTypeEx(&slot.value, const_cast<VARIANT*>(source), LOCALE_USER_DEFAULT, 0, VT_UI4);
-        if (SUCCEEDED(hr)) V_VT(&slot.value) = VT_I4;  // same 32 bits, read as signed
+        hr = VariantChangeTypeEx(slot.value.get(), const_cast<VARIANT*>(source), LOCALE_USER_DEFAULT, 0, VT_UI4);
+        if (SUCCEEDED(hr)) V_VT(slot.value.get()) = VT_I4;  // same 32 bits, read as signed
     }
     // Null has no value of any type: the run-time calls that "Invalid use of Null".
     if (FAILED(hr) && vt == VT_NULL) throw InvokeFailure(DISP_E_EXCEPTION, 0, kInvalidUseOfNull);
@@ -175,20 +165,20 @@ long WriteBack(Slot& slot) {
     if (slot.type & VT_ARRAY) {
         SAFEARRAY* callerArray = CallerArray(caller);
         if (IsFixedArray(callerArray)) {
-            if (V_ARRAY(&slot.value) != slot.handedOut) return kArrayFixedOrLocked;
-            CopyIntoFixed(callerArray, V_ARRAY(&slot.value));
+            if (V_ARRAY(slot.value.get()) != slot.handedOut) return kArrayFixedOrLocked;
+            CopyIntoFixed(callerArray, V_ARRAY(slot.value.get()));
             return 0;
         }
     }
 
     // Arrays go to variant-holding callers as arrays of variants.
     Variant shaped;
-    const VARIANT* value = &slot.value;
-    if ((slot.type & VT_ARRAY) && slot.type != (VT_ARRAY | VT_VARIANT) && V_ARRAY(&slot.value)) {
+    const VARIANT* value = slot.value.get();
+    if ((slot.type & VT_ARRAY) && slot.type != (VT_ARRAY | VT_VARIANT) && V_ARRAY(slot.value.get())) {
         try {
-            V_VT(&shaped) = VT_ARRAY | VT_VARIANT;
-            V_ARRAY(&shaped) = ConvertArray(V_ARRAY(&slot.value), VT_VARIANT);
-            value = &shaped;
+            V_VT(shaped.get()) = VT_ARRAY | VT_VARIANT;
+            V_ARRAY(shaped.get()) = ConvertArray(V_ARRAY(slot.value.get()), VT_VARIANT);
+            value = shaped.get();
         } catch (...) {
             return 0;
         }
@@ -219,22 +209,22 @@ long WriteBack(Slot& slot) {
     VARTYPE callerType = V_VT(caller) & ~VT_BYREF;
     if (callerType & VT_ARRAY) return 0;
     Variant converted;
-    if (FAILED(VariantChangeTypeEx(&converted, const_cast<VARIANT*>(value), LOCALE_USER_DEFAULT,
+    if (FAILED(VariantChangeTypeEx(converted.get(), const_cast<VARIANT*>(value), LOCALE_USER_DEFAULT,
                                    VARIANT_ALPHABOOL, callerType)))
         return 0;
     switch (callerType) {
     case VT_BSTR:
         SysFreeString(*V_BSTRREF(caller));
-        *V_BSTRREF(caller) = V_BSTR(&converted);
-        V_VT(&converted) = VT_EMPTY;
+        *V_BSTRREF(caller) = V_BSTR(converted.get());
+        V_VT(converted.get()) = VT_EMPTY;
         break;
-    case VT_I1: case VT_UI1: *V_UI1REF(caller) = V_UI1(&converted); break;
-    case VT_I2: case VT_UI2: case VT_BOOL: *V_I2REF(caller) = V_I2(&converted); break;
+    case VT_I1: case VT_UI1: *V_UI1REF(caller) = V_UI1(converted.get()); break;
+    case VT_I2: case VT_UI2: case VT_BOOL: *V_I2REF(caller) = V_I2(converted.get()); break;
     case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_ERROR: case VT_R4:
-        *V_I4REF(caller) = V_I4(&converted);
+        *V_I4REF(caller) = V_I4(converted.get());
         break;
     case VT_R8: case VT_DATE: case VT_CY: case VT_I8: case VT_UI8:
-        *V_R8REF(caller) = V_R8(&converted);
+        *V_R8REF(caller) = V_R8(converted.get());
         break;
     default:
         break;
@@ -242,11 +232,12 @@ long WriteBack(Slot& slot) {
     return 0;
 }
 
-FUNCDESC* FindFunction(ITypeInfo* info, DISPID member, WORD flags, FuncDescHolder& holder) {
-    TYPEATTR* attr = nullptr;
-    if (FAILED(info->GetTypeAttr(&attr))) return nullptr;
-    WORD count = attr->cFuncs;
-    info->ReleaseTypeAttr(attr);
+FuncDesc FindFunction(ITypeInfo* info, DISPID member, WORD flags) {
+    WORD count = 0;
+    {
+        TypeAttr attr(info);
+        if (attr) count = attr->cFuncs;
+    }
 
     // Preference order of the invoke kinds that can serve these flags.
     INVOKEKIND wanted[2] = {INVOKE_FUNC, INVOKE_FUNC};
@@ -262,16 +253,11 @@ FUNCDESC* FindFunction(ITypeInfo* info, DISPID member, WORD flags, FuncDescHolde
     }
     for (int k = 0; k < kinds; ++k) {
         for (WORD i = 0; i < count; ++i) {
-            FUNCDESC* desc = nullptr;
-            if (FAILED(info->GetFuncDesc(i, &desc))) continue;
-            if (desc->memid == member && desc->invkind == wanted[k]) {
-                holder.desc = desc;
-                return desc;
-            }
-            info->ReleaseFuncDesc(desc);
+            FuncDesc desc(info, i);
+            if (desc && desc->memid == member && desc->invkind == wanted[k]) return desc;
         }
     }
-    return nullptr;
+    return FuncDesc(info);
 }
 
 void FillException(EXCEPINFO* exception, HRESULT hr) {
@@ -288,51 +274,6 @@ void FillException(EXCEPINFO* exception, HRESULT hr) {
 }
 
 }  // namespace
-
-HRESULT GetLibraryTypeLib(ITypeLib** out) {
-    static ITypeLib* library = nullptr;  // kept for the life of the process
-    if (!library) {
-        HRESULT hr = LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, &library);
-        if (FAILED(hr)) return hr;
-    }
-    library->AddRef();
-    *out = library;
-    return S_OK;
-}
-
-HRESULT GetInterfaceTypeInfo(REFIID iid, ITypeInfo** out) {
-    struct Entry { IID iid; ITypeInfo* info; };
-    static Entry cache[8];
-    static int cached = 0;
-    for (int i = 0; i < cached; ++i) {
-        if (IsEqualIID(cache[i].iid, iid)) {
-            cache[i].info->AddRef();
-            *out = cache[i].info;
-            return S_OK;
-        }
-    }
-    ComPtr<ITypeLib> library;
-    HRESULT hr = GetLibraryTypeLib(library.put());
-    if (FAILED(hr)) return hr;
-    ComPtr<ITypeInfo> found;
-    hr = library->GetTypeInfoOfGuid(iid, found.put());
-    if (FAILED(hr)) return hr;
-    // A dual interface is found as its dispatch view; the vtable offsets that
-    // DispCallFunc needs are those of the interface view behind it.
-    ITypeInfo* info = nullptr;
-    HREFTYPE vtableView = 0;
-    if (SUCCEEDED(found->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtableView)) &&
-        SUCCEEDED(found->GetRefTypeInfo(vtableView, &info))) {
-    } else {
-        info = found.release();
-    }
-    if (cached < 8) {
-        info->AddRef();
-        cache[cached++] = {iid, info};
-    }
-    *out = info;
-    return S_OK;
-}
 
 SAFEARRAY* ConvertArray(SAFEARRAY* source, VARTYPE elementType) {
     if (!source) return nullptr;
@@ -373,22 +314,22 @@ SAFEARRAY* ConvertArray(SAFEARRAY* source, VARTYPE elementType) {
         }
         Variant converted;
         if (elementType == VT_VARIANT) {
-            failure = VariantCopyInd(&converted, &view);
+            failure = VariantCopyInd(converted.get(), &view);
             if (SUCCEEDED(failure)) converted.MoveTo(reinterpret_cast<VARIANT*>(out + i * target.get()->cbElements));
             continue;
         }
         Variant plain;
-        failure = VariantCopyInd(&plain, &view);
+        failure = VariantCopyInd(plain.get(), &view);
         if (SUCCEEDED(failure))
-            failure = VariantChangeTypeEx(&converted, &plain, LOCALE_USER_DEFAULT, VARIANT_ALPHABOOL,
+            failure = VariantChangeTypeEx(converted.get(), plain.get(), LOCALE_USER_DEFAULT, VARIANT_ALPHABOOL,
                                           elementType);
         if (SUCCEEDED(failure)) {
             char* slot = out + i * target.get()->cbElements;
             if (elementType == VT_BSTR) {
-                *reinterpret_cast<BSTR*>(slot) = V_BSTR(&converted);
-                V_VT(&converted) = VT_EMPTY;
+                *reinterpret_cast<BSTR*>(slot) = V_BSTR(converted.get());
+                V_VT(converted.get()) = VT_EMPTY;
             } else {
-                memcpy(slot, &V_UI1(&converted), target.get()->cbElements);
+                memcpy(slot, &V_UI1(converted.get()), target.get()->cbElements);
             }
         }
     }
@@ -398,14 +339,15 @@ SAFEARRAY* ConvertArray(SAFEARRAY* source, VARTYPE elementType) {
     return target.release();
 }
 
-HRESULT InvokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WORD flags,
-                              DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                              UINT* argError) {
+namespace {
+
+HRESULT Invoke(void* instance, ITypeInfo* info, DISPID member, WORD flags, DISPPARAMS* params, VARIANT* result,
+               EXCEPINFO* exception, UINT* argError) {
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
     if (!params) params = &none;
-    FuncDescHolder holder{info};
-    FUNCDESC* desc = FindFunction(info, member, flags, holder);
-    if (!desc) return DISP_E_MEMBERNOTFOUND;
+    const FuncDesc found = FindFunction(info, member, flags);
+    if (!found) return DISP_E_MEMBERNOTFOUND;
+    const FUNCDESC* desc = found.get();
 
     // Parameters that the caller supplies (the [retval] one is ours).
     UINT declared = static_cast<UINT>(desc->cParams);
@@ -454,8 +396,8 @@ HRESULT InvokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WO
                     if ((paramFlags & PARAMFLAG_FHASDEFAULT) && element.paramdesc.pparamdescex) {
                         Coerce(*slot, &element.paramdesc.pparamdescex->varDefaultValue);
                     } else if (slot->type == VT_VARIANT && (paramFlags & PARAMFLAG_FOPT)) {
-                        V_VT(&slot->value) = VT_ERROR;
-                        V_ERROR(&slot->value) = DISP_E_PARAMNOTFOUND;
+                        V_VT(slot->value.get()) = VT_ERROR;
+                        V_ERROR(slot->value.get()) = DISP_E_PARAMNOTFOUND;
                     } else {
                         throw InvokeFailure(DISP_E_PARAMNOTFOUND, p);
                     }
@@ -469,23 +411,23 @@ HRESULT InvokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WO
                     } catch (const InvokeFailure& failure) {
                         throw InvokeFailure(failure.hr(), rgvargIndex[p], failure.runtimeNumber());
                     }
-                    if (slot->type & VT_ARRAY) slot->handedOut = V_ARRAY(&slot->value);
+                    if (slot->type & VT_ARRAY) slot->handedOut = V_ARRAY(slot->value.get());
                 }
             } else if (slot->type != VT_VARIANT) {
-                V_VT(&slot->value) = slot->type;  // [retval]: zero of the declared type
+                V_VT(slot->value.get()) = slot->type;  // [retval]: zero of the declared type
             }
 
             if (!slot->passedThrough) {
                 if (slot->byRef) {
                     if (slot->type == VT_VARIANT) {
                         V_VT(&slot->call) = VT_BYREF | VT_VARIANT;
-                        V_VARIANTREF(&slot->call) = &slot->value;
+                        V_VARIANTREF(&slot->call) = slot->value.get();
                     } else {
                         V_VT(&slot->call) = VT_BYREF | slot->type;
-                        V_BYREF(&slot->call) = &V_UI1(&slot->value);
+                        V_BYREF(&slot->call) = &V_UI1(slot->value.get());
                     }
                 } else {
-                    slot->call = slot->value;  // a shallow view; the slot keeps ownership
+                    slot->call = *slot->value.get();  // a shallow view; the slot keeps ownership
                 }
             }
             slots.push_back(std::move(slot));
@@ -508,7 +450,7 @@ HRESULT InvokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WO
         // By-value variants travel whole on the stack; everything else by its own type.
         if (!slots[p]->byRef && slots[p]->type == VT_VARIANT) {
             types[p] = VT_VARIANT;
-            values[p] = &slots[p]->value;
+            values[p] = slots[p]->value.get();
         } else {
             types[p] = V_VT(&slots[p]->call);
             values[p] = &slots[p]->call;
@@ -541,6 +483,21 @@ HRESULT InvokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WO
         slots[declared - 1]->value.MoveTo(result);
     }
     return S_OK;
+}
+
+}  // namespace
+
+HRESULT InvokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WORD flags,
+                              DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                              UINT* argError) noexcept {
+    // Nothing thrown on the way (an allocation that failed) may cross the interface.
+    try {
+        return Invoke(instance, info, member, flags, params, result, exception, argError);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
 }
 
 }  // namespace tessary

@@ -3,12 +3,9 @@
 #include <windows.h>
 #include <oleauto.h>
 
-namespace tessary {
+#include "frame/type_info_cache.h"
 
-// The library's type library, loaded once per process from the DLL itself.
-HRESULT GetLibraryTypeLib(ITypeLib** out);
-// The ITypeInfo of one of the library's interfaces (cached; AddRef'd for the caller).
-HRESULT GetInterfaceTypeInfo(REFIID iid, ITypeInfo** out);
+namespace tessary {
 
 // IDispatch::Invoke through the interface's vtable, described by `info`.
 //
@@ -22,7 +19,7 @@ HRESULT GetInterfaceTypeInfo(REFIID iid, ITypeInfo** out);
 // default.
 HRESULT InvokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WORD flags,
                               DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                              UINT* argError);
+                              UINT* argError) noexcept;
 
 // Converts an array of any element type to an array of variants with the
 // same bounds (and the reverse). Throws the run-time's type mismatch when an

@@ -6,6 +6,8 @@
 #include "frame/com_ptr.h"
 #include "frame/dispatch.h"
 #include "frame/handles.h"
+#include "frame/type_attributes.h"
+#include "frame/type_info_cache.h"
 
 namespace tessary {
 namespace {
@@ -50,11 +52,13 @@ HRESULT RegisterServer(const std::wstring& modulePath, const ClassEntry* classes
     ComPtr<ITypeLib> library;
     HRESULT hr = GetLibraryTypeLib(library.put());
     if (FAILED(hr)) return hr;
-    TLIBATTR* attr = nullptr;
-    if (FAILED(library->GetLibAttr(&attr))) return SELFREG_E_TYPELIB;
-    std::wstring libid = GuidText(attr->guid);
-    std::wstring version = std::to_wstring(attr->wMajorVerNum) + L"." + std::to_wstring(attr->wMinorVerNum);
-    library->ReleaseTLibAttr(attr);
+    std::wstring libid, version;
+    {
+        LibAttr attr(library.get());
+        if (!attr) return SELFREG_E_TYPELIB;
+        libid = GuidText(attr->guid);
+        version = std::to_wstring(attr->wMajorVerNum) + L"." + std::to_wstring(attr->wMinorVerNum);
+    }
 
     for (size_t i = 0; i < count; ++i) {
         const ClassEntry& entry = classes[i];
@@ -83,8 +87,8 @@ HRESULT UnregisterServer(const ClassEntry* classes, size_t count) {
     ComPtr<ITypeLib> library;
     HRESULT hr = GetLibraryTypeLib(library.put());
     if (FAILED(hr)) return hr;
-    TLIBATTR* attr = nullptr;
-    if (FAILED(library->GetLibAttr(&attr))) return SELFREG_E_TYPELIB;
+    LibAttr attr(library.get());
+    if (!attr) return SELFREG_E_TYPELIB;
     // The type library key holds one path per platform (win32, win64). While
     // the other platform's is there, only this one's goes: the interfaces and
     // the rest of the key are the other build's too. A type library that was
@@ -96,7 +100,6 @@ HRESULT UnregisterServer(const ClassEntry* classes, size_t count) {
         RegDeleteKeyW(HKEY_CLASSES_ROOT, (platforms + (win64 ? L"win64" : L"win32")).c_str());
     else
         UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
-    library->ReleaseTLibAttr(attr);
     return S_OK;
 }
 

@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <string>
 
-#include "frame/class_table.h"
+#include "frame/class_entry.h"
 
 namespace tessary {
 

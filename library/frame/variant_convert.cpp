@@ -15,37 +15,31 @@ namespace {
 
 void ChangeType(Variant& out, const VARIANT& in, VARTYPE type) {
     const VARIANT& source = Deref(in);
-    HRESULT hr = VariantChangeTypeEx(&out, const_cast<VARIANT*>(&source), LOCALE_USER_DEFAULT,
+    HRESULT hr = VariantChangeTypeEx(out.get(), const_cast<VARIANT*>(&source), LOCALE_USER_DEFAULT,
                                      VARIANT_ALPHABOOL, type);
     if (FAILED(hr)) ThrowConversionFailure(source, hr);
 }
 
 }  // namespace
 
-const VARIANT& Deref(const VARIANT& v) {
-    const VARIANT* p = &v;
-    while (V_VT(p) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(p)) p = V_VARIANTREF(p);
-    return *p;
-}
-
 std::wstring VariantToText(const VARIANT& v) {
     const VARIANT& source = Deref(v);
     if (V_VT(&source) == VT_BSTR) return ToWide(V_BSTR(&source));
     Variant out;
     ChangeType(out, source, VT_BSTR);
-    return ToWide(V_BSTR(&out));
+    return ToWide(V_BSTR(out.get()));
 }
 
 long VariantToLong(const VARIANT& v) {
     Variant out;
     ChangeType(out, v, VT_I4);
-    return V_I4(&out);
+    return V_I4(out.get());
 }
 
 double VariantToDouble(const VARIANT& v) {
     Variant out;
     ChangeType(out, v, VT_R8);
-    return V_R8(&out);
+    return V_R8(out.get());
 }
 
 bool IsMissing(const VARIANT& v) {

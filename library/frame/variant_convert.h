@@ -6,10 +6,9 @@
 #include <oleauto.h>
 #include <string>
 
-namespace tessary {
+#include "frame/automation.h"
 
-// The variant the slot refers to, looking through VT_BYREF.
-const VARIANT& Deref(const VARIANT& v);
+namespace tessary {
 
 // Text of a value: numbers in the user's locale, Booleans as True/False,
 // Empty as the empty text.

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 
+#include "frame/automation.h"
 #include "frame/errors.h"
 #include "frame/message_sink.h"
 #include "frame/text.h"
@@ -172,11 +173,11 @@ void MixerLines::ScanControls(size_t n, DWORD componentType) {
 
     Found volume = FindControl(componentType, kVolume);
     if (volume.found) ReadControl(volume.id, record.channels, &record.volume);
-    if (selected) bMixVol = volume.found ? VARIANT_TRUE : VARIANT_FALSE;
+    if (selected) bMixVol = ToVariantBool(volume.found);
 
     Found mute = FindControl(componentType, kMute);
     if (mute.found) ReadControl(mute.id, 1, &record.mute);
-    if (selected) bMixMute = mute.found ? VARIANT_TRUE : VARIANT_FALSE;
+    if (selected) bMixMute = ToVariantBool(mute.found);
 }
 
 // Whether the current line has a control of the given type, and its

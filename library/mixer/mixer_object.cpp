@@ -35,7 +35,7 @@ public:
     HRESULT STDMETHODCALLTYPE Details(VARIANT_BOOL* result) override {
         if (!result) return E_POINTER;
         *result = VARIANT_FALSE;
-        return Swallowing([&] { *result = lines_.Details() ? VARIANT_TRUE : VARIANT_FALSE; });
+        return Swallowing([&] { *result = ToVariantBool(lines_.Details()); });
     }
     HRESULT STDMETHODCALLTYPE get_Source(BSTR* result) override {
         if (!result) return E_POINTER;

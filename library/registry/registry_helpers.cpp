@@ -8,15 +8,11 @@ namespace tessary {
 
 const wchar_t kSettingsArea[] = L"Software\\Halvex\\";
 
-namespace {
-constexpr long kCurrentUser = static_cast<long>(0x80000001);
-}
-
 long RootFromName(const std::wstring& rootName) {
-    if (rootName == L"HKCR") return static_cast<long>(0x80000000);
+    if (rootName == L"HKCR") return kClassesRoot;
     if (rootName == L"HKCU") return kCurrentUser;
-    if (rootName == L"HKLM") return static_cast<long>(0x80000002);
-    return static_cast<long>(0x80000003);  // HKEY_USERS for any other name
+    if (rootName == L"HKLM") return kLocalMachine;
+    return kUsers;  // for any other name
 }
 
 long TypeFromName(const std::wstring& typeName) {
@@ -34,8 +30,8 @@ std::wstring RegGet(RegistryKey& reg, const std::wstring& section, const std::ws
     reg.valueType = REG_SZ;
     SkipOnError([&] {
         Variant value;
-        reg.ReadValue(&value);
-        text = VariantToText(value);
+        reg.ReadValue(value.get());
+        text = VariantToText(*value.get());
     });
     // An existing value that holds the empty text also falls back.
     if (text.empty()) SkipOnError([&] { text = VariantToText(fallback); });
@@ -65,17 +61,17 @@ void RegSet(RegistryKey& reg, const std::wstring& section, const std::wstring& n
 void RegSysGet(RegistryKey& reg, const std::wstring& rootName, const std::wstring& path,
                const std::wstring& name, const std::wstring& typeName, VARIANT* result) {
     Variant value;
-    V_VT(&value) = VT_I4;
-    V_I4(&value) = 0;
+    V_VT(value.get()) = VT_I4;
+    V_I4(value.get()) = 0;
     reg.classKey = RootFromName(rootName);
     reg.sectionKey = path;
     reg.valueKey = name;
     reg.valueType = TypeFromName(typeName);
     SkipOnError([&] {
         Variant read;
-        reg.ReadValue(&read);
-        value.Clear();
-        read.MoveTo(&value);
+        reg.ReadValue(read.get());
+        value.Reset();
+        read.MoveTo(value.get());
     });
     value.MoveTo(result);
 }
@@ -100,8 +96,8 @@ void RegWinIni(const std::wstring& section, const std::wstring& key, const std::
             buffer[80] = '\0';  // should the platform leave no NUL, all 80 characters count
             GetPrivateProfileStringA(AnsiText(section).c_str(), AnsiText(key).c_str(), "NotFound", buffer, 80,
                                      kProfile);
-            V_VT(&outcome) = VT_BSTR;
-            V_BSTR(&outcome) = AllocBstr(FromAnsiZ(buffer));
+            V_VT(outcome.get()) = VT_BSTR;
+            V_BSTR(outcome.get()) = AllocBstr(FromAnsiZ(buffer));
         } else {
             WritePrivateProfileStringA(AnsiText(section).c_str(), AnsiText(key).c_str(), AnsiText(value).c_str(),
                                        kProfile);

@@ -135,7 +135,7 @@ void RegistryKey::ReadValue(VARIANT* out) {
     DWORD size = 0;
     LONG rc = RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size);
     if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) {
-        VariantCopy(&result, &defaultValue);
+        VariantCopy(result.get(), defaultValue.get());
         result.MoveTo(out);
         return;
     }
@@ -159,21 +159,21 @@ void RegistryKey::ReadValue(VARIANT* out) {
         if (length > 0 && data[length - 1] == 0) --length;
         std::wstring text = FromAnsi(reinterpret_cast<const char*>(data.data()), length);
         if (type == REG_EXPAND_SZ) text = ExpandVariables(text);
-        V_VT(&result) = VT_BSTR;
-        V_BSTR(&result) = AllocBstr(text);
+        V_VT(result.get()) = VT_BSTR;
+        V_BSTR(result.get()) = AllocBstr(text);
         break;
     }
     case REG_DWORD:
     case REG_DWORD_BIG_ENDIAN: {
         DWORD value = 0;
         memcpy(&value, data.data(), data.size() < 4 ? data.size() : 4);
-        V_VT(&result) = VT_I4;
-        V_I4(&result) = static_cast<LONG>(type == REG_DWORD ? value : ReverseDwordBytes(value));
+        V_VT(result.get()) = VT_I4;
+        V_I4(result.get()) = static_cast<LONG>(type == REG_DWORD ? value : ReverseDwordBytes(value));
         break;
     }
     default:
-        V_VT(&result) = VT_ARRAY | VT_UI1;
-        V_ARRAY(&result) = ByteArray(data);
+        V_VT(result.get()) = VT_ARRAY | VT_UI1;
+        V_ARRAY(result.get()) = ByteArray(data);
         break;
     }
     result.MoveTo(out);
@@ -181,11 +181,11 @@ void RegistryKey::ReadValue(VARIANT* out) {
 
 void RegistryKey::WriteValue(const VARIANT& newValue) {
     Variant value;
-    if (FAILED(VariantCopyInd(&value, const_cast<VARIANT*>(&Deref(newValue))))) ThrowRuntime(kOutOfMemory);
+    if (FAILED(VariantCopyInd(value.get(), const_cast<VARIANT*>(&Deref(newValue))))) ThrowRuntime(kOutOfMemory);
 
     UniqueKey key;
     if (CreateOrOpen(key) != ERROR_SUCCESS) {
-        Fail(kRegistryError, WriteFailureText(value));
+        Fail(kRegistryError, WriteFailureText(*value.get()));
     }
 
     AnsiText name(valueKey);
@@ -193,7 +193,7 @@ void RegistryKey::WriteValue(const VARIANT& newValue) {
     switch (valueType) {
     case REG_SZ:
     case REG_EXPAND_SZ: {
-        std::wstring text = VariantToText(value);
+        std::wstring text = VariantToText(*value.get());
         AnsiText bytes(text);
         // The size of a text value counts its terminating NUL; without it an
         // empty text would be stored as zero bytes, which other readers show
@@ -203,8 +203,8 @@ void RegistryKey::WriteValue(const VARIANT& newValue) {
         break;
     }
     case REG_BINARY: {
-        if (V_VT(&value) != (VT_ARRAY | VT_UI1)) throw RuntimeError(kRegistryError, StandardDescription(kRegistryError));
-        SAFEARRAY* array = V_ARRAY(&value);
+        if (V_VT(value.get()) != (VT_ARRAY | VT_UI1)) throw RuntimeError(kRegistryError, StandardDescription(kRegistryError));
+        SAFEARRAY* array = V_ARRAY(value.get());
         if (!array || SafeArrayGetDim(array) == 0) ThrowRuntime(kSubscriptOutOfRange);
         ULONG count = 1;
         for (UINT d = 0; d < SafeArrayGetDim(array); ++d) count *= array->rgsabound[d].cElements;
@@ -218,9 +218,9 @@ void RegistryKey::WriteValue(const VARIANT& newValue) {
     case REG_DWORD_BIG_ENDIAN: {
         // Only whole numbers of 16 or 32 bits are written; any other kind
         // writes nothing and is no error.
-        if (V_VT(&value) == VT_I2 || V_VT(&value) == VT_I4) {
-            DWORD number = V_VT(&value) == VT_I2 ? static_cast<DWORD>(static_cast<LONG>(V_I2(&value)))
-                                                 : static_cast<DWORD>(V_I4(&value));
+        if (V_VT(value.get()) == VT_I2 || V_VT(value.get()) == VT_I4) {
+            DWORD number = V_VT(value.get()) == VT_I2 ? static_cast<DWORD>(static_cast<LONG>(V_I2(value.get())))
+                                                 : static_cast<DWORD>(V_I4(value.get()));
             rc = RegSetValueExA(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
         }
         break;
@@ -229,7 +229,7 @@ void RegistryKey::WriteValue(const VARIANT& newValue) {
         rc = ERROR_INVALID_DATA;
         break;
     }
-    if (rc != ERROR_SUCCESS) Fail(kRegistryWriteError, WriteFailureText(value));
+    if (rc != ERROR_SUCCESS) Fail(kRegistryWriteError, WriteFailureText(*value.get()));
 }
 
 std::vector<std::wstring> RegistryKey::EnumerateValues() const {

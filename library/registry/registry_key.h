@@ -16,6 +16,13 @@ namespace tessary {
 // extension, then ".cRegistry".
 std::wstring RegistryErrorSource();
 
+// The published root values: the platform's predefined root handles as
+// signed 32-bit values (Root() turns them back into the handles).
+constexpr long kClassesRoot = static_cast<long>(0x80000000);
+constexpr long kCurrentUser = static_cast<long>(0x80000001);
+constexpr long kLocalMachine = static_cast<long>(0x80000002);
+constexpr long kUsers = static_cast<long>(0x80000003);
+
 constexpr long kRegistryError = 26001;
 constexpr long kRegistryWriteError = -2147194455;  // 0x800469A9
 constexpr long kRegistryEnumError = -2147194454;   // 0x800469AA

@@ -14,8 +14,6 @@
 namespace tessary {
 namespace {
 
-VARIANT_BOOL ToVariantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
-
 // Fills a caller's [in, out] array with names at indexes 1..count; no names
 // leave it erased.
 void StoreNames(SAFEARRAY** slot, long* count, const std::vector<std::wstring>& names) {
@@ -30,7 +28,7 @@ void StoreNames(SAFEARRAY** slot, long* count, const std::vector<std::wstring>& 
             if (FAILED(SafeArrayPutElement(fresh.get(), &index, name.get()))) ThrowRuntime(kOutOfMemory);
         }
     }
-    if (*slot) SafeArrayDestroy(*slot);
+    SafeArray old(*slot);  // the caller's previous array, destroyed once replaced
     *slot = fresh.release();
     *count = static_cast<long>(names.size());
 }
@@ -108,7 +106,7 @@ public:
         V_I4(result) = 0;
         return Swallowing([&] {
             Variant value;
-            tessary::RegSysGet(reg_, ToWide(*root), ToWide(*path), ToWide(*name), ToWide(*type), &value);
+            tessary::RegSysGet(reg_, ToWide(*root), ToWide(*path), ToWide(*name), ToWide(*type), value.get());
             VariantClear(result);
             value.MoveTo(result);
         });
@@ -160,15 +158,15 @@ public:
     HRESULT STDMETHODCALLTYPE get_Default(VARIANT* result) override {
         VariantInit(result);
         return Raising([&] {
-            if (FAILED(VariantCopy(result, &reg_.defaultValue))) ThrowRuntime(kOutOfMemory);
+            if (FAILED(VariantCopy(result, reg_.defaultValue.get()))) ThrowRuntime(kOutOfMemory);
         });
     }
     HRESULT STDMETHODCALLTYPE put_Default(VARIANT value) override {
         return Raising([&] {
             Variant copy;
-            if (FAILED(VariantCopyInd(&copy, &value))) ThrowRuntime(kOutOfMemory);
-            reg_.defaultValue.Clear();
-            copy.MoveTo(&reg_.defaultValue);
+            if (FAILED(VariantCopyInd(copy.get(), &value))) ThrowRuntime(kOutOfMemory);
+            reg_.defaultValue.Reset();
+            copy.MoveTo(reg_.defaultValue.get());
         });
     }
 

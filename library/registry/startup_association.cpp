@@ -44,9 +44,9 @@ void WriteDefault(RegistryKey& reg, const std::wstring& path, const std::wstring
     reg.sectionKey = path;
     reg.valueKey.clear();
     Variant value;
-    V_VT(&value) = VT_BSTR;
-    V_BSTR(&value) = AllocBstr(text);
-    reg.WriteValue(value);
+    V_VT(value.get()) = VT_BSTR;
+    V_BSTR(value.get()) = AllocBstr(text);
+    reg.WriteValue(*value.get());
 }
 
 }  // namespace
@@ -54,14 +54,14 @@ void WriteDefault(RegistryKey& reg, const std::wstring& path, const std::wstring
 bool StartWithWindows(RegistryKey& reg, const std::wstring& folder, const std::wstring& exe, bool set) {
     bool result = false;
     try {
-        reg.classKey = static_cast<long>(0x80000001);
+        reg.classKey = kCurrentUser;
         reg.sectionKey = kRunKey;
         reg.valueType = REG_SZ;
         reg.valueKey = exe;
 
         Variant current;
-        reg.ReadValue(&current);
-        bool present = DiffersFromEmptyText(current);
+        reg.ReadValue(current.get());
+        bool present = DiffersFromEmptyText(*current.get());
         result = present;
         if (!set) return result;
 
@@ -71,9 +71,9 @@ bool StartWithWindows(RegistryKey& reg, const std::wstring& folder, const std::w
         }
         reg.valueKey = exe;
         Variant command;
-        V_VT(&command) = VT_BSTR;
-        V_BSTR(&command) = AllocBstr(folder + L"\\" + exe + L".exe");
-        reg.WriteValue(command);
+        V_VT(command.get()) = VT_BSTR;
+        V_BSTR(command.get()) = AllocBstr(folder + L"\\" + exe + L".exe");
+        reg.WriteValue(*command.get());
         result = true;
 
         if (exe.compare(0, 4, kFamilyPrefix) == 0) {
@@ -94,7 +94,7 @@ void CreateExeAssociation(RegistryKey& reg, const std::wstring& exePath, const s
                           long iconIndex) {
     const std::wstring openCommand = exePath + L" \"%1\"";
     reg.valueType = REG_SZ;
-    reg.classKey = static_cast<long>(0x80000000);
+    reg.classKey = kClassesRoot;
     WriteDefault(reg, L"." + extension, className);
     WriteDefault(reg, L"." + extension + L"\\shell\\open\\command", openCommand);
     WriteDefault(reg, className, classDescription);

@@ -33,7 +33,8 @@ std::wstring AppClient::PathName(const std::wstring& path, VARIANT_BOOL folderPa
     BSTR slot = in.get();
     VARIANT_BOOL flag = folderPart;
     EXPECT_EQ(S_OK, app_->get_PathName(&slot, &flag, out.put()));
-    EXPECT_TRUE(slot == in.get() && flag == folderPart) << "arguments unchanged";
+    EXPECT_TRUE(slot == in.get()) << "arguments unchanged";
+    EXPECT_TRUE(flag == folderPart) << "arguments unchanged";
     return ToWide(out.get());
 }
 
@@ -60,7 +61,9 @@ bool AppClient::Shell(ShellMember member, const std::wstring& a, const std::wstr
     LONG window = owner;
     VARIANT_BOOL result = 7;
     EXPECT_EQ(S_OK, (app_.get()->*member)(&window, &slots[0], &slots[1], &result));
-    EXPECT_TRUE(slots[0] == first.get() && slots[1] == second.get() && window == owner) << "arguments unchanged";
+    EXPECT_TRUE(slots[0] == first.get()) << "arguments unchanged";
+    EXPECT_TRUE(slots[1] == second.get()) << "arguments unchanged";
+    EXPECT_TRUE(window == owner) << "arguments unchanged";
     EXPECT_TRUE(result == VARIANT_TRUE || result == VARIANT_FALSE);
     return result == VARIANT_TRUE;
 }
@@ -92,7 +95,7 @@ SAFEARRAY* NameArray(const std::vector<std::wstring>& names, LONG lowerBound) {
     SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 1, &bound);
     for (LONG i = 0; i < static_cast<LONG>(names.size()); ++i) {
         Variant v;
-        SetText(&v, names[i]);
+        SetText(v.get(), names[i]);
         LONG index = lowerBound + i;
         SafeArrayPutElement(array, &index, &v);
     }

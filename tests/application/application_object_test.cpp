@@ -44,59 +44,61 @@ protected:
 
 TEST_F(ApplicationDispatchTest, ByReferenceArgumentsChangeOnlyWhereDocumented) {
     Variant list, parser, blanks, path, flag, window, onTop;
-    SetText(&list, L"a,b");
-    SetText(&parser, L",");
-    EXPECT_EQ(L"a", Text(Call(L"StripItem", {&list, &parser}).value));
-    EXPECT_EQ(L"b", Text(list));
-    EXPECT_EQ(L",", Text(parser));
-    SetText(&list, L"ab" + kNul + L"cd" + kNul);
-    EXPECT_EQ(L"ab", Text(Call(L"StripNulls", {&list}).value));
-    EXPECT_EQ(L"cd" + kNul, Text(list));
-    SetText(&blanks, L"  x  ");
-    EXPECT_EQ(L"x", Text(Call(L"StripBlanks", {&blanks}).value));
-    EXPECT_EQ(L"x", Text(blanks));
+    SetText(list.get(), L"a,b");
+    SetText(parser.get(), L",");
+    EXPECT_EQ(L"a", Text(*Call(L"StripItem", {list.get(), parser.get()}).value.get()));
+    EXPECT_EQ(L"b", Text(*list.get()));
+    EXPECT_EQ(L",", Text(*parser.get()));
+    SetText(list.get(), L"ab" + kNul + L"cd" + kNul);
+    EXPECT_EQ(L"ab", Text(*Call(L"StripNulls", {list.get()}).value.get()));
+    EXPECT_EQ(L"cd" + kNul, Text(*list.get()));
+    SetText(blanks.get(), L"  x  ");
+    EXPECT_EQ(L"x", Text(*Call(L"StripBlanks", {blanks.get()}).value.get()));
+    EXPECT_EQ(L"x", Text(*blanks.get()));
 
-    SetText(&path, L"D:\\dir\\file.txt");
-    SetBool(&flag, true);
-    EXPECT_EQ(L"file.txt", Text(Call(L"PathName", {&path}).value)) << "bPath omitted";
-    EXPECT_EQ(L"D:\\dir\\", Text(Call(L"PathName", {&path, &flag}).value));
-    EXPECT_TRUE(Text(path) == L"D:\\dir\\file.txt" && V_BOOL(&flag) == VARIANT_TRUE);
+    SetText(path.get(), L"D:\\dir\\file.txt");
+    SetBool(flag.get(), true);
+    EXPECT_EQ(L"file.txt", Text(*Call(L"PathName", {path.get()}).value.get())) << "bPath omitted";
+    EXPECT_EQ(L"D:\\dir\\", Text(*Call(L"PathName", {path.get(), flag.get()}).value.get()));
+    EXPECT_TRUE(Text(*path.get()) == L"D:\\dir\\file.txt");
+    EXPECT_TRUE(V_BOOL(flag.get()) == VARIANT_TRUE);
 
-    SetLong(&window, 0x0DEAD);
-    SetBool(&onTop, true);
-    DispatchResult top = Call(L"AlwaysOnTop", {&window, &onTop});
-    EXPECT_EQ(VT_EMPTY, V_VT(&top.value));
-    EXPECT_TRUE(V_VT(&onTop) == VT_BOOL && V_BOOL(&onTop) == VARIANT_FALSE) << "the outcome is written back";
+    SetLong(window.get(), 0x0DEAD);
+    SetBool(onTop.get(), true);
+    DispatchResult top = Call(L"AlwaysOnTop", {window.get(), onTop.get()});
+    EXPECT_EQ(VT_EMPTY, V_VT(top.value.get()));
+    EXPECT_TRUE(V_VT(onTop.get()) == VT_BOOL) << "the outcome is written back";
+    EXPECT_TRUE(V_BOOL(onTop.get()) == VARIANT_FALSE) << "the outcome is written back";
     EXPECT_TRUE(messages_.Messages().empty());
 }
 
 TEST_F(ApplicationDispatchTest, ArgumentsThatCannotTakeTheirTypeGiveTheNeutralResult) {
     Variant null, array, huge, text, names;
-    V_VT(&null) = VT_NULL;
-    V_VT(&array) = VT_ARRAY | VT_VARIANT;
+    V_VT(null.get()) = VT_NULL;
+    V_VT(array.get()) = VT_ARRAY | VT_VARIANT;
     SAFEARRAYBOUND bound = {1, 0};
-    V_ARRAY(&array) = SafeArrayCreate(VT_VARIANT, 1, &bound);
-    SetDouble(&huge, 1e20);
-    SetText(&text, L"x");
+    V_ARRAY(array.get()) = SafeArrayCreate(VT_VARIANT, 1, &bound);
+    SetDouble(huge.get(), 1e20);
+    SetText(text.get(), L"x");
     SAFEARRAY* unallocated = nullptr;  // a script's "Dim a()", one level deeper
-    V_VT(&names) = VT_BYREF | VT_ARRAY | VT_VARIANT;
-    V_ARRAYREF(&names) = &unallocated;
+    V_VT(names.get()) = VT_BYREF | VT_ARRAY | VT_VARIANT;
+    V_ARRAYREF(names.get()) = &unallocated;
 
     struct Case { const wchar_t* member; std::vector<VARIANT*> args; VARTYPE type; } cases[] = {
-        {L"StripBlanks", {&null}, VT_BSTR},          {L"StripItem", {&text, &array}, VT_BSTR},
-        {L"FolderSpecial", {&huge}, VT_BSTR},        {L"FileOrDirExists", {&array}, VT_BOOL},
-        {L"ShellCopy", {&huge, &text, &text}, VT_BOOL}, {L"ShellDelete", {&text, &text, &text}, VT_BOOL},
-        {L"ShellDelete", {&text, &null, &names}, VT_BOOL}, {L"AlwaysOnTop", {&null, &text}, VT_EMPTY},
-        {L"SendKey", {&array}, VT_EMPTY},            {L"ShowMouse", {&array}, VT_EMPTY},
+        {L"StripBlanks", {null.get()}, VT_BSTR},          {L"StripItem", {text.get(), array.get()}, VT_BSTR},
+        {L"FolderSpecial", {huge.get()}, VT_BSTR},        {L"FileOrDirExists", {array.get()}, VT_BOOL},
+        {L"ShellCopy", {huge.get(), text.get(), text.get()}, VT_BOOL}, {L"ShellDelete", {text.get(), text.get(), text.get()}, VT_BOOL},
+        {L"ShellDelete", {text.get(), null.get(), names.get()}, VT_BOOL}, {L"AlwaysOnTop", {null.get(), text.get()}, VT_EMPTY},
+        {L"SendKey", {array.get()}, VT_EMPTY},            {L"ShowMouse", {array.get()}, VT_EMPTY},
     };
     for (Case& c : cases) {
         DispatchResult r = Call(c.member, c.args);
-        EXPECT_EQ(c.type, V_VT(&r.value)) << c.member;
-        bool neutral = c.type == VT_BSTR ? SysStringLen(V_BSTR(&r.value)) == 0
-                       : c.type == VT_BOOL ? V_BOOL(&r.value) == VARIANT_FALSE : true;
+        EXPECT_EQ(c.type, V_VT(r.value.get())) << c.member;
+        bool neutral = c.type == VT_BSTR ? SysStringLen(V_BSTR(r.value.get())) == 0
+                       : c.type == VT_BOOL ? V_BOOL(r.value.get()) == VARIANT_FALSE : true;
         EXPECT_TRUE(neutral) << c.member;
     }
-    EXPECT_EQ(L"x", Text(text)) << "not written back";
+    EXPECT_EQ(L"x", Text(*text.get())) << "not written back";
     EXPECT_TRUE(messages_.Messages().empty());
 }
 

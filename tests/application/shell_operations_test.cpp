@@ -22,7 +22,8 @@ TEST(ShellRequests, FlagsAndNameLists) {
                                  {L"a" + kNul, 0x48}, {kNul + kNul, 0}, {kNul, 0x48}, {L"", 0x48}}) {
         ShellRequest move = MoveRequest(source, L"D:\\to"), copy = CopyRequest(source, L"D:\\to");
         EXPECT_EQ(source, move.from) << "passed unchanged";
-        EXPECT_TRUE(move.function == FO_MOVE && copy.function == FO_COPY);
+        EXPECT_TRUE(move.function == FO_MOVE);
+        EXPECT_TRUE(copy.function == FO_COPY);
         EXPECT_EQ(flags, move.flags) << source.size() << " characters";
         EXPECT_EQ(flags, copy.flags);
     }
@@ -36,7 +37,8 @@ TEST(ShellRequests, FlagsAndNameLists) {
     ShellRequest rename = ShellAddRenameRequest(L"S:\\", L"app.exe");
     EXPECT_EQ(L"S:\\app.exe.lnk" + kNul + kNul, rename.from);
     EXPECT_EQ(L"S:\\app.lnk" + kNul + kNul, rename.to);
-    EXPECT_TRUE(move.flags == 0x14 && rename.flags == 0x14);
+    EXPECT_TRUE(move.flags == 0x14);
+    EXPECT_TRUE(rename.flags == 0x14);
 }
 
 TEST(ShellRequests, DeleteListsFollowTheBounds) {
@@ -75,13 +77,17 @@ TEST_F(ShellFilesTest, CopyMoveAndRenameNamesAndLists) {
     MakeFile(Path(L"c.txt"), "c");
     CreateDirectoryW(Path(L"dst").c_str(), nullptr);
     EXPECT_TRUE(app_.Copy(Path(L"a.txt"), Path(L"dst")));
-    EXPECT_TRUE(Content(Path(L"dst\\a.txt")) == "a" && Exists(Path(L"a.txt")));
+    EXPECT_TRUE(Content(Path(L"dst\\a.txt")) == "a");
+    EXPECT_TRUE(Exists(Path(L"a.txt")));
     EXPECT_TRUE(app_.Copy(Path(L"a.txt") + kNul + Path(L"b.txt") + kNul + kNul, Path(L"both")));
-    EXPECT_TRUE(Content(Path(L"both\\a.txt")) == "a" && Content(Path(L"both\\b.txt")) == "b");
+    EXPECT_TRUE(Content(Path(L"both\\a.txt")) == "a");
+    EXPECT_TRUE(Content(Path(L"both\\b.txt")) == "b");
     EXPECT_TRUE(app_.Move(Path(L"c.txt"), Path(L"dst")));
-    EXPECT_TRUE(Content(Path(L"dst\\c.txt")) == "c" && !Exists(Path(L"c.txt")));
+    EXPECT_TRUE(Content(Path(L"dst\\c.txt")) == "c");
+    EXPECT_TRUE(!Exists(Path(L"c.txt")));
     EXPECT_TRUE(app_.Rename(Path(L"a.txt"), Path(L"renamed.txt"), 0x0DEAD)) << "the owner only owns dialogs";
-    EXPECT_TRUE(Content(Path(L"renamed.txt")) == "a" && !Exists(Path(L"a.txt")));
+    EXPECT_TRUE(Content(Path(L"renamed.txt")) == "a");
+    EXPECT_TRUE(!Exists(Path(L"a.txt")));
 
     EXPECT_FALSE(app_.Rename(Path(L"b.txt"), Path(L"renamed.txt"))) << "the new name is taken";
     EXPECT_FALSE(app_.Copy(Path(L"missing.txt"), Path(L"dst")));
@@ -125,7 +131,7 @@ TEST_F(ShellFilesTest, BadArraysTouchNothing) {
         tooLong(NameArray({L"C:\\" + std::wstring(100000, L'v')}, 0));
     LONG index = 2;
     Variant null;
-    V_VT(&null) = VT_NULL;
+    V_VT(null.get()) = VT_NULL;
     SafeArrayPutElement(withNull.get(), &index, &null);
     for (SAFEARRAY* names : {static_cast<SAFEARRAY*>(nullptr), empty.get(), twoDimensions.get(), big.get(),
                              withNull.get(), emptyNames.get(), emptyFirst.get(), tooLong.get()})

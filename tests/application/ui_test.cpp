@@ -94,16 +94,18 @@ TEST_F(ApplicationUiTest, AlwaysOnTopSwitchesTheTopmostStyle) {
     LONG window = window_->handle();
     Variant result;
     VARIANT_BOOL onTop = VARIANT_TRUE;
-    app_->AlwaysOnTop(&window, &onTop, &result);
-    EXPECT_TRUE(topmost() && onTop == VARIANT_TRUE && V_VT(&result) == VT_EMPTY);
+    app_->AlwaysOnTop(&window, &onTop, result.get());
+    EXPECT_TRUE(topmost());
+    EXPECT_TRUE(onTop == VARIANT_TRUE);
+    EXPECT_TRUE(V_VT(result.get()) == VT_EMPTY);
     onTop = VARIANT_FALSE;
-    app_->AlwaysOnTop(&window, &onTop, &result);
+    app_->AlwaysOnTop(&window, &onTop, result.get());
     EXPECT_FALSE(topmost());
     EXPECT_EQ(VARIANT_TRUE, onTop) << "True after any successful call, removing included";
     onTop = VARIANT_TRUE;
-    app_->AlwaysOnTop(&window, &onTop, &result);
+    app_->AlwaysOnTop(&window, &onTop, result.get());
     onTop = 1;  // not True: removes
-    app_->AlwaysOnTop(&window, &onTop, &result);
+    app_->AlwaysOnTop(&window, &onTop, result.get());
     EXPECT_FALSE(topmost());
 }
 
@@ -191,7 +193,8 @@ TEST_F(ApplicationUiTest, DeleteWithConfirmationFollowsTheAnswer) {
     DialogAnswer unowned(IDYES);
     EXPECT_FALSE(app_.Delete(no.get(), VARIANT_TRUE, 0x0DEAD));
     EXPECT_EQ(L"", unowned.Finish());
-    EXPECT_TRUE(Exists(folder + L"no") && !Exists(folder + L"yes"));
+    EXPECT_TRUE(Exists(folder + L"no"));
+    EXPECT_TRUE(!Exists(folder + L"yes"));
 }
 
 }  // namespace

@@ -32,8 +32,8 @@ TEST_F(DispatchTest, ByReferenceTextTakesAVariantHoldingANumber) {
     VARIANT a = RefTo(&section), b = RefTo(&name), c = RefTo(&fallback);
     DispatchResult r = CallByName(object_.get(), L"RegGet", DISPATCH_METHOD | DISPATCH_PROPERTYGET, {&a, &b, &c});
     ASSERT_EQ(S_OK, r.hr);
-    ASSERT_EQ(VT_BSTR, V_VT(&r.value));
-    EXPECT_EQ(L"5", ToWide(V_BSTR(&r.value)));
+    ASSERT_EQ(VT_BSTR, V_VT(r.value.get()));
+    EXPECT_EQ(L"5", ToWide(V_BSTR(r.value.get())));
     // The coerced value is written back into the caller's variable.
     ASSERT_EQ(VT_BSTR, V_VT(&name));
     EXPECT_EQ(L"42", ToWide(V_BSTR(&name)));
@@ -49,12 +49,12 @@ TEST_F(DispatchTest, LiteralsForByReferenceParameters) {
     SetText(&value, L"stored");
     DispatchResult set = CallByName(object_.get(), L"RegSet", DISPATCH_METHOD, {&section, &name, &value});
     ASSERT_EQ(S_OK, set.hr);
-    EXPECT_EQ(VT_EMPTY, V_VT(&set.value));
+    EXPECT_EQ(VT_EMPTY, V_VT(set.value.get()));
     VARIANT fallback;
     SetText(&fallback, L"none");
     DispatchResult get = CallByName(object_.get(), L"RegGet", DISPATCH_METHOD, {&section, &name, &fallback});
     ASSERT_EQ(S_OK, get.hr);
-    EXPECT_EQ(L"stored", ToWide(V_BSTR(&get.value)));
+    EXPECT_EQ(L"stored", ToWide(V_BSTR(get.value.get())));
     // Literals are never written into.
     EXPECT_EQ(L"stored", ToWide(V_BSTR(&value)));
     for (VARIANT* v : {&section, &name, &value, &fallback}) VariantClear(v);
@@ -78,8 +78,8 @@ TEST_F(DispatchTest, OmittedOptionalGetsItsDefault) {
     SetText(&exe, L"TessaryDispatchProbe");
     DispatchResult r = CallByName(object_.get(), L"StartWithWindows", DISPATCH_METHOD, {&folder, &exe});
     ASSERT_EQ(S_OK, r.hr);
-    ASSERT_EQ(VT_BOOL, V_VT(&r.value));
-    EXPECT_EQ(VARIANT_FALSE, V_BOOL(&r.value));
+    ASSERT_EQ(VT_BOOL, V_VT(r.value.get()));
+    EXPECT_EQ(VARIANT_FALSE, V_BOOL(r.value.get()));
     VariantClear(&folder);
     VariantClear(&exe);
 }

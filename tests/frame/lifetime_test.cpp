@@ -59,8 +59,8 @@ TEST(Lifetime, TwoObjectsAreIndependent) {
     SetText(&text, L"only the first");
     ASSERT_EQ(S_OK, PutByName(first.get(), L"SectionKey", &text).hr);
     DispatchResult other = CallByName(second.get(), L"SectionKey", DISPATCH_PROPERTYGET, {});
-    ASSERT_EQ(VT_BSTR, V_VT(&other.value));
-    EXPECT_EQ(0u, SysStringLen(V_BSTR(&other.value)));
+    ASSERT_EQ(VT_BSTR, V_VT(other.value.get()));
+    EXPECT_EQ(0u, SysStringLen(V_BSTR(other.value.get())));
     VariantClear(&text);
 }
 
@@ -91,7 +91,7 @@ TEST(Lifetime, ThousandsOfCyclesKeepNothing) {
         VARIANT_BOOL exists;
         registry->get_KeyExists(&exists);
         Variant value;
-        registry->get_Value(&value);
+        registry->get_Value(value.get());
     };
     for (int i = 0; i < 200; ++i) cycle();  // warm caches
     PROCESS_MEMORY_COUNTERS before{}, after{};

@@ -273,9 +273,9 @@ protected:
         } else {
             ASSERT_TRUE(param.wParamFlags & PARAMFLAG_FHASDEFAULT) << "slot " << slot;
             Variant text;
-            VariantChangeType(&text, &param.pparamdescex->varDefaultValue, 0, VT_BSTR);
+            VariantChangeType(text.get(), &param.pparamdescex->varDefaultValue, 0, VT_BSTR);
             EXPECT_EQ(defaultType, V_VT(&param.pparamdescex->varDefaultValue)) << "slot " << slot;
-            EXPECT_EQ(std::wstring(defaultText), ToWide(V_BSTR(&text))) << "slot " << slot;
+            EXPECT_EQ(std::wstring(defaultText), ToWide(V_BSTR(text.get()))) << "slot " << slot;
         }
         view->ReleaseFuncDesc(desc);
     }
@@ -394,8 +394,8 @@ TEST_F(TypeLibraryTest, Enumerations) {
             info->GetDocumentation(var->memid, varName.put(), nullptr, nullptr, nullptr);
             EXPECT_EQ(std::wstring(constants[i].name), ToWide(varName.get()));
             Variant value;
-            VariantChangeType(&value, var->lpvarValue, 0, VT_I4);
-            EXPECT_EQ(constants[i].value, V_I4(&value)) << i;
+            VariantChangeType(value.get(), var->lpvarValue, 0, VT_I4);
+            EXPECT_EQ(constants[i].value, V_I4(value.get())) << i;
             info->ReleaseVarDesc(var);
         }
     };

@@ -49,8 +49,8 @@ protected:
     }
     std::wstring ReadName() {
         Variant name;
-        EXPECT_EQ(S_OK, mixer_->get_Mixer(&name));
-        return V_VT(&name) == VT_BSTR ? ToWide(V_BSTR(&name)) : L"(not text)";
+        EXPECT_EQ(S_OK, mixer_->get_Mixer(name.get()));
+        return V_VT(name.get()) == VT_BSTR ? ToWide(V_BSTR(name.get())) : L"(not text)";
     }
     bool Rescan() {
         VARIANT_BOOL done = VARIANT_FALSE;
@@ -138,12 +138,12 @@ TEST_F(AlsaNull, ObjectsOneAfterAnother) {
     auto cycle = [&] {
         ComPtr<_xMixer> mixer = library_.Create<_xMixer>(CLSID_xMixer);
         Variant name;
-        mixer->get_Mixer(&name);
+        mixer->get_Mixer(name.get());
         LONG volume = 30000;
         mixer->put_Volume(&volume);
         VARIANT_BOOL found = VARIANT_FALSE;
         mixer->get_bMixVol(&found);
-        return V_VT(&name) == VT_BSTR && ToWide(V_BSTR(&name)) == DeviceName() && found == VARIANT_TRUE;
+        return V_VT(name.get()) == VT_BSTR && ToWide(V_BSTR(name.get())) == DeviceName() && found == VARIANT_TRUE;
     };
     for (int i = 0; i < 10; ++i) ASSERT_TRUE(cycle());
     DWORD handles = KernelHandleCount();

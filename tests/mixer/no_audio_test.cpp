@@ -41,9 +41,9 @@ TEST_F(NoAudio, CreationReportsTheMissingMixerAndMembersStayUsable) {
         EXPECT_EQ(L"Unable to detect a mixer.", shown[0].text);
 
         Variant name;
-        ASSERT_EQ(S_OK, mixer->get_Mixer(&name));
-        ASSERT_EQ(VT_BSTR, V_VT(&name));
-        EXPECT_EQ(L"", ToWide(V_BSTR(&name)));
+        ASSERT_EQ(S_OK, mixer->get_Mixer(name.get()));
+        ASSERT_EQ(VT_BSTR, V_VT(name.get()));
+        EXPECT_EQ(L"", ToWide(V_BSTR(name.get())));
         shown = log_.Messages();
         ASSERT_EQ(2u, shown.size());
         EXPECT_EQ(L"Unable to aquire mixer Capabilities/Details.", shown[1].text);

@@ -75,10 +75,10 @@ TEST(PrinterLeaks, PrintCyclesLeaveNothingBehind) {
         float cx = 1440, cy = 4320, radius = 360 + i % 100;
         LONG width = i % 3, x1 = 0, y1 = 5760, x2 = 2880, y2 = 7200;
         Variant colour;
-        V_VT(&colour) = VT_I4;
-        V_I4(&colour) = i;
+        V_VT(colour.get()) = VT_I4;
+        V_I4(colour.get()) = i;
         VARIANT_BOOL drawn = VARIANT_FALSE;
-        p->pCircle(&cx, &cy, &radius, &colour, &width, &drawn);
+        p->pCircle(&cx, &cy, &radius, colour.get(), &width, &drawn);
         p->pRectangle(&x1, &y1, &x2, &y2, &drawn);
         p->pLine(&x1, &y1, &x2, &y2);
         if (i % 10 == 0) p->put_Orientation(i % 20 ? 1 : 2);  // a DC replaced now and then

@@ -285,18 +285,18 @@ TEST_F(PrinterObject, ScriptClientsThroughIDispatch) {
     ASSERT_EQ(S_OK, PutByName(d.get(), L"FontSize", &ref).hr);
     DispatchResult read = CallByName(d.get(), L"FontSize", DISPATCH_PROPERTYGET, {});
     ASSERT_EQ(S_OK, read.hr);
-    EXPECT_EQ(240, V_I4(&read.value));
+    EXPECT_EQ(240, V_I4(read.value.get()));
     SetLong(&face, 12);
     ASSERT_EQ(S_OK, PutByName(d.get(), L"FontName", &face).hr);
     DispatchResult name = CallByName(d.get(), L"FontName", DISPATCH_PROPERTYGET, {});
-    EXPECT_EQ(L"12", ToWide(V_BSTR(&name.value)));
+    EXPECT_EQ(L"12", ToWide(V_BSTR(name.value.get())));
 
     // Conversions with a literal and with a variable.
     VARIANT v;
     SetLong(&v, 1440);
     DispatchResult dots = CallByName(d.get(), L"LogToDOTX", DISPATCH_METHOD, {&v});
     ASSERT_EQ(S_OK, dots.hr);
-    EXPECT_EQ(300, V_I4(&dots.value));
+    EXPECT_EQ(300, V_I4(dots.value.get()));
 
     // Bad input never crashes: wrong types are refused, odd texts printed.
     VARIANT wrong;

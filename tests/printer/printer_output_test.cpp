@@ -118,12 +118,12 @@ protected:
     void Paint(HGDIOBJ picture, LONG x, LONG y, LONG width, LONG height) {
         LONG handle = HandleToLong(picture);
         Variant w, h;
-        for (auto [v, size] : {std::pair<Variant*, LONG>{&w, width}, {&h, height}}) {
+        for (auto [v, size] : {std::pair<VARIANT*, LONG>{w.get(), width}, {h.get(), height}}) {
             V_VT(v) = size < 0 ? VT_ERROR : VT_I4;
             if (size < 0) V_ERROR(v) = DISP_E_PARAMNOTFOUND;
             else V_I4(v) = size;
         }
-        EXPECT_EQ(S_OK, printer_->PaintPicture(&handle, &x, &y, &w, &h));
+        EXPECT_EQ(S_OK, printer_->PaintPicture(&handle, &x, &y, w.get(), h.get()));
     }
     // The DC's rectangle in dots, filled black by the client itself.
     void FillBlack(int left, int top, int right, int bottom) {
@@ -269,16 +269,16 @@ TEST_F(Output, ShapesByPlaceColourAndPenWidth) {
     // dots. Each leaves the position at its centre.
     ASSERT_EQ(S_OK, printer_->put_FillStyle(BS_NULL));
     Variant missing, red;
-    V_VT(&missing) = VT_ERROR;
-    V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
-    V_VT(&red) = VT_I4;
-    V_I4(&red) = RGB(255, 0, 0);
-    EXPECT_TRUE(Circle(1440, 5040, 720, &missing, 0));
+    V_VT(missing.get()) = VT_ERROR;
+    V_ERROR(missing.get()) = DISP_E_PARAMNOTFOUND;
+    V_VT(red.get()) = VT_I4;
+    V_I4(red.get()) = RGB(255, 0, 0);
+    EXPECT_TRUE(Circle(1440, 5040, 720, missing.get(), 0));
     EXPECT_EQ(1440, Get(&_xPrinter::get_CurrentX));
     EXPECT_EQ(5040, Get(&_xPrinter::get_CurrentY));
-    EXPECT_TRUE(Circle(3600, 5040, 720, &red, 0));
+    EXPECT_TRUE(Circle(3600, 5040, 720, red.get(), 0));
     EXPECT_EQ(0, Get(&_xPrinter::get_DrawColor));
-    EXPECT_TRUE(Circle(5760, 5040, 720, &missing, 5));
+    EXPECT_TRUE(Circle(5760, 5040, 720, missing.get(), 5));
     EXPECT_EQ(1, Get(&_xPrinter::get_DrawWidth));
     auto pages = Finish(file);
     ASSERT_EQ(1u, pages.size());

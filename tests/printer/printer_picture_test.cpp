@@ -80,9 +80,9 @@ protected:
         printer_->State().fast = fast ? VARIANT_TRUE : VARIANT_FALSE;
         HBITMAP bitmap = NumberedRows(width, height);
         Variant w, h;
-        V_VT(&w) = V_VT(&h) = VT_I4;
-        V_I4(&w) = V_I4(&h) = 2880;
-        printer_->PaintPicture(HandleToLong(bitmap), 720, 1440, &w, &h);
+        V_VT(w.get()) = V_VT(h.get()) = VT_I4;
+        V_I4(w.get()) = V_I4(h.get()) = 2880;
+        printer_->PaintPicture(HandleToLong(bitmap), 720, 1440, w.get(), h.get());
         DeleteObject(bitmap);
         std::vector<EMRSTRETCHDIBITS> bands;
         for (const Record& r : OfType(End(), EMR_STRETCHDIBITS)) {
@@ -175,24 +175,24 @@ TEST_F(Recording, PictureKindsAndTheirOwnSizes) {
     printer_->SetScaleWidth(11520 / 2);  // 2 logical units to a twip across
     Variant w, h;
     auto omit = [&] {
-        VariantClear(&w);
-        VariantClear(&h);
-        V_VT(&w) = V_VT(&h) = VT_ERROR;
-        V_ERROR(&w) = V_ERROR(&h) = DISP_E_PARAMNOTFOUND;
+        VariantClear(w.get());
+        VariantClear(h.get());
+        V_VT(w.get()) = V_VT(h.get()) = VT_ERROR;
+        V_ERROR(w.get()) = V_ERROR(h.get()) = DISP_E_PARAMNOTFOUND;
     };
     omit();
-    printer_->PaintPicture(handle(bitmap), 0, 0, &w, &h);
-    EXPECT_EQ(VT_I4, V_VT(&w));
-    EXPECT_EQ(1440 / 2, V_I4(&w));
-    EXPECT_EQ(720, V_I4(&h));
-    printer_->PaintPicture(handle(enhanced), 0, 0, &w, nullptr);  // a size given is used as given
-    EXPECT_EQ(1440 / 2, V_I4(&w));
+    printer_->PaintPicture(handle(bitmap), 0, 0, w.get(), h.get());
+    EXPECT_EQ(VT_I4, V_VT(w.get()));
+    EXPECT_EQ(1440 / 2, V_I4(w.get()));
+    EXPECT_EQ(720, V_I4(h.get()));
+    printer_->PaintPicture(handle(enhanced), 0, 0, w.get(), nullptr);  // a size given is used as given
+    EXPECT_EQ(1440 / 2, V_I4(w.get()));
     omit();
-    printer_->PaintPicture(handle(windows), 0, 0, &w, &h);
+    printer_->PaintPicture(handle(windows), 0, 0, w.get(), h.get());
     // Half an inch by one, through the converted picture's frame, which ends
     // on its last pixel rather than after it.
-    EXPECT_NEAR(1440 / 2 / 2, V_I4(&w), 10);
-    EXPECT_NEAR(1440, V_I4(&h), 20);
+    EXPECT_NEAR(1440 / 2 / 2, V_I4(w.get()), 10);
+    EXPECT_NEAR(1440, V_I4(h.get()), 20);
     // Other handles draw nothing and say nothing.
     const size_t drawn = OfType(End(), EMR_STRETCHDIBITS).size();
     EXPECT_EQ(1u, drawn);
@@ -212,15 +212,15 @@ TEST_F(Recording, CircleDrawsWithAPenOfItsOwnForOneCall) {
     printer_->SetDrawColor(RGB(0, 0, 255));
     const HGDIOBJ pen = GetCurrentObject(printer_->Dc(), OBJ_PEN);
     Variant missing, red;
-    V_VT(&missing) = VT_ERROR;
-    V_ERROR(&missing) = DISP_E_PARAMNOTFOUND;
-    V_VT(&red) = VT_I2;
-    V_I2(&red) = 255;
-    EXPECT_TRUE(printer_->Circle(2880, 2880, 720, &missing, 0));
-    EXPECT_TRUE(printer_->Circle(2880.5f, 1200, 720, &missing, 2));  // nearest(2 × 11520 ÷ 4800 + 1) = 6 dots
+    V_VT(missing.get()) = VT_ERROR;
+    V_ERROR(missing.get()) = DISP_E_PARAMNOTFOUND;
+    V_VT(red.get()) = VT_I2;
+    V_I2(red.get()) = 255;
+    EXPECT_TRUE(printer_->Circle(2880, 2880, 720, missing.get(), 0));
+    EXPECT_TRUE(printer_->Circle(2880.5f, 1200, 720, missing.get(), 2));  // nearest(2 × 11520 ÷ 4800 + 1) = 6 dots
     EXPECT_EQ(2880, printer_->CurrentX());
     EXPECT_EQ(1200, printer_->CurrentY());
-    EXPECT_TRUE(printer_->Circle(100, 100, 50, &red, 0));
+    EXPECT_TRUE(printer_->Circle(100, 100, 50, red.get(), 0));
     EXPECT_EQ(RGB(0, 0, 255), static_cast<COLORREF>(printer_->DrawColor()));
     EXPECT_EQ(1, printer_->DrawWidth());
     EXPECT_EQ(pen, GetCurrentObject(printer_->Dc(), OBJ_PEN));
@@ -270,11 +270,11 @@ TEST(PictureResources, ScreenDcAndBitsBlockAreGivenBackOnEveryPath) {
     HBITMAP tall = CreateBitmap(1, 41000, 1, 1, nullptr);
     HBITMAP small = CreateBitmap(40, 30, 1, 1, nullptr);
     Variant w, h;
-    V_VT(&w) = V_VT(&h) = VT_I4;
-    V_I4(&w) = V_I4(&h) = 1440;
+    V_VT(w.get()) = V_VT(h.get()) = VT_I4;
+    V_I4(w.get()) = V_I4(h.get()) = 1440;
     auto paint = [&](HBITMAP bitmap, bool fast) {
         printer->State().fast = fast ? VARIANT_TRUE : VARIANT_FALSE;
-        printer->PaintPicture(HandleToLong(bitmap), 0, 0, &w, &h);
+        printer->PaintPicture(HandleToLong(bitmap), 0, 0, w.get(), h.get());
     };
     auto privateBytes = [] {
         PROCESS_MEMORY_COUNTERS counters = {sizeof counters};

@@ -40,6 +40,15 @@ protected:
         if (RegOpenKeyExA(HKEY_CURRENT_USER, kPath, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
         return RegQueryValueExA(key.get(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     }
+    // The stored bytes of a value and its type; false when it is missing.
+    bool Stored(const char* name, DWORD* type, std::vector<BYTE>* data) {
+        UniqueKey key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kPath, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return false;
+        DWORD size = 0;
+        if (RegQueryValueExA(key.get(), name, nullptr, type, nullptr, &size) != ERROR_SUCCESS) return false;
+        data->resize(size);
+        return RegQueryValueExA(key.get(), name, nullptr, type, data->data(), &size) == ERROR_SUCCESS;
+    }
 
     ComApartment com_;
     LoadedLibrary library_;
@@ -52,8 +61,8 @@ TEST_F(RegistryBadInputTest, NulLadenTextRoundTrips) {
     SetText(&text, std::wstring(L"a\0b\0c", 5));
     ASSERT_EQ(S_OK, registry_->put_Value(text));
     Variant back;
-    ASSERT_EQ(S_OK, registry_->get_Value(&back));
-    EXPECT_EQ(std::wstring(L"a\0b\0c", 5), ToWide(V_BSTR(&back)));
+    ASSERT_EQ(S_OK, registry_->get_Value(back.get()));
+    EXPECT_EQ(std::wstring(L"a\0b\0c", 5), ToWide(V_BSTR(back.get())));
     VariantClear(&text);
 
     // A NUL inside a value name addresses the name up to the NUL, as the platform reads it.
@@ -71,8 +80,8 @@ TEST_F(RegistryBadInputTest, VeryLongTexts) {
     SetText(&text, huge);
     ASSERT_EQ(S_OK, registry_->put_Value(text));
     Variant back;
-    ASSERT_EQ(S_OK, registry_->get_Value(&back));
-    EXPECT_EQ(huge, ToWide(V_BSTR(&back)));
+    ASSERT_EQ(S_OK, registry_->get_Value(back.get()));
+    EXPECT_EQ(huge, ToWide(V_BSTR(back.get())));
     VariantClear(&text);
 
     // A key path or value name far beyond the platform's limits fails the documented way.
@@ -83,8 +92,8 @@ TEST_F(RegistryBadInputTest, VeryLongTexts) {
     registry_->get_KeyExists(&ok);
     EXPECT_EQ(VARIANT_FALSE, ok);
     Variant missing;
-    EXPECT_EQ(S_OK, registry_->get_Value(&missing));
-    EXPECT_EQ(VT_EMPTY, V_VT(&missing));
+    EXPECT_EQ(S_OK, registry_->get_Value(missing.get()));
+    EXPECT_EQ(VT_EMPTY, V_VT(missing.get()));
 }
 
 TEST_F(RegistryBadInputTest, EveryVariantKindUnderEveryValueType) {
@@ -113,9 +122,29 @@ TEST_F(RegistryBadInputTest, EveryVariantKindUnderEveryValueType) {
         for (VARIANT& k : kinds) {
             Address(L"kind", type);
             HRESULT hr = registry_->put_Value(k);
+            DWORD stored = REG_NONE;
+            std::vector<BYTE> data;
+            const bool exists = Stored("kind", &stored, &data);
             if (FAILED(hr)) {
                 // A failed write stored nothing.
-                EXPECT_FALSE(ValueExists("kind")) << "type " << type << " vt " << V_VT(&k);
+                EXPECT_FALSE(exists) << "type " << type << " vt " << V_VT(&k);
+            } else if (type == REG_SZ || type == REG_EXPAND_SZ) {
+                // Text, ended by its NUL.
+                ASSERT_TRUE(exists) << "type " << type << " vt " << V_VT(&k);
+                EXPECT_TRUE(stored == REG_SZ || stored == REG_EXPAND_SZ) << "vt " << V_VT(&k);
+                ASSERT_FALSE(data.empty()) << "vt " << V_VT(&k);
+                EXPECT_EQ(0, data.back()) << "vt " << V_VT(&k);
+            } else if (type == REG_DWORD || type == REG_DWORD_BIG_ENDIAN) {
+                // A 16- or 32-bit integer as four bytes; any other kind writes nothing.
+                if (exists) {
+                    EXPECT_EQ(DWORD(REG_DWORD), stored) << "vt " << V_VT(&k);
+                    EXPECT_EQ(4u, data.size()) << "vt " << V_VT(&k);
+                }
+            } else {
+                // Only byte arrays are written as binary; every other type fails.
+                ASSERT_TRUE(exists) << "type " << type << " vt " << V_VT(&k);
+                EXPECT_EQ(DWORD(REG_BINARY), stored) << "vt " << V_VT(&k);
+                EXPECT_EQ(VT_ARRAY | VT_UI1, V_VT(&k));
             }
             RegDeleteKeyValueA(HKEY_CURRENT_USER, kPath, "kind");
             SetErrorInfo(0, nullptr);
@@ -141,9 +170,9 @@ TEST_F(RegistryBadInputTest, BinaryArraysOfOtherShapes) {
     V_ARRAY(&twoDimensions) = grid;
     EXPECT_EQ(S_OK, registry_->put_Value(twoDimensions));  // all six bytes, in storage order
     Variant back;
-    registry_->get_Value(&back);
+    registry_->get_Value(back.get());
     LONG upper = 0;
-    SafeArrayGetUBound(V_ARRAY(&back), 1, &upper);
+    SafeArrayGetUBound(V_ARRAY(back.get()), 1, &upper);
     EXPECT_EQ(5, upper);
     VariantClear(&twoDimensions);
 }
@@ -163,14 +192,14 @@ TEST_F(RegistryBadInputTest, OneCallMembersNeverFail) {
         Variant result;
         EXPECT_EQ(S_OK, registry_->RegGet(&a, &b, &oddValue, &out));
         SysFreeString(out);
-        EXPECT_EQ(S_OK, registry_->RegSet(&a, &b, &oddValue, &result));
-        result.Clear();
-        EXPECT_EQ(S_OK, registry_->RegSysGet(&a, &b, &c, &d, &result));
-        result.Clear();
-        EXPECT_EQ(S_OK, registry_->RegSysSet(&a, &b, &c, &oddValue, &d, &result));
-        result.Clear();
-        EXPECT_EQ(S_OK, registry_->RegWinIni(&a, &b, &c, &d, &result));
-        result.Clear();
+        EXPECT_EQ(S_OK, registry_->RegSet(&a, &b, &oddValue, result.get()));
+        result.Reset();
+        EXPECT_EQ(S_OK, registry_->RegSysGet(&a, &b, &c, &d, result.get()));
+        result.Reset();
+        EXPECT_EQ(S_OK, registry_->RegSysSet(&a, &b, &c, &oddValue, &d, result.get()));
+        result.Reset();
+        EXPECT_EQ(S_OK, registry_->RegWinIni(&a, &b, &c, &d, result.get()));
+        result.Reset();
         VARIANT_BOOL on = VARIANT_FALSE, started;
         EXPECT_EQ(S_OK, registry_->StartWithWindows(&a, &b, &on, &started));
         ComPtr<IErrorInfo> pending;
@@ -185,7 +214,7 @@ TEST_F(RegistryBadInputTest, NoKeyHandleIsLeftOpen) {
         VARIANT_BOOL ok;
         Variant value;
         registry_->get_KeyExists(&ok);
-        registry_->get_Value(&value);
+        registry_->get_Value(value.get());
         registry_->DeleteValue(&ok);  // raises: missing value
         registry_->put_ValueType(99);
         VARIANT text;

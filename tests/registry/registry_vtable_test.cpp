@@ -15,7 +15,6 @@ using namespace tessary::test;
 namespace {
 
 const char kPath[] = "Software\\TessaryTests\\Vtable";
-const LONG kCurrentUser = LONG(0x80000001);
 
 class RegistryVtableTest : public ::testing::Test {
 protected:
@@ -39,7 +38,7 @@ protected:
     void Read(const wchar_t* name, Variant* out, LONG* type = nullptr) {
         Bstr n{std::wstring(name)};
         registry_->put_ValueKey(n.get());
-        ASSERT_EQ(S_OK, registry_->get_Value(out));
+        ASSERT_EQ(S_OK, registry_->get_Value(out->Receive()));
         if (type) registry_->get_ValueType(type);
     }
     std::vector<BYTE> Stored(const char* name, DWORD* type) {
@@ -62,8 +61,8 @@ TEST_F(RegistryVtableTest, BigEndianDwordReadsReversed) {
     Variant v;
     LONG type = 0;
     Read(L"big", &v, &type);
-    ASSERT_EQ(VT_I4, V_VT(&v));
-    EXPECT_EQ(256, V_I4(&v));
+    ASSERT_EQ(VT_I4, V_VT(v.get()));
+    EXPECT_EQ(256, V_I4(v.get()));
     EXPECT_EQ(REG_DWORD_BIG_ENDIAN, type);
 }
 
@@ -72,17 +71,17 @@ TEST_F(RegistryVtableTest, BinaryReadsAsZeroBasedByteArrayAndWritesBack) {
     Store("bin", REG_BINARY, bytes, 3);
     Variant v;
     Read(L"bin", &v);
-    ASSERT_EQ(VT_ARRAY | VT_UI1, V_VT(&v));
+    ASSERT_EQ(VT_ARRAY | VT_UI1, V_VT(v.get()));
     LONG lower = -1, upper = -1;
-    SafeArrayGetLBound(V_ARRAY(&v), 1, &lower);
-    SafeArrayGetUBound(V_ARRAY(&v), 1, &upper);
+    SafeArrayGetLBound(V_ARRAY(v.get()), 1, &lower);
+    SafeArrayGetUBound(V_ARRAY(v.get()), 1, &upper);
     EXPECT_EQ(0, lower);
     EXPECT_EQ(2, upper);
 
     Bstr name(L"copy");
     registry_->put_ValueKey(name.get());
     registry_->put_ValueType(REG_BINARY);
-    ASSERT_EQ(S_OK, registry_->put_Value(v));
+    ASSERT_EQ(S_OK, registry_->put_Value(*v.get()));
     DWORD type = 0;
     std::vector<BYTE> stored = Stored("copy", &type);
     EXPECT_EQ(DWORD(REG_BINARY), type);
@@ -97,14 +96,14 @@ TEST_F(RegistryVtableTest, OtherTypesReadAsBytes) {
     for (const wchar_t* name : {L"none", L"odd", L"empty"}) {
         Variant v;
         Read(name, &v);
-        EXPECT_EQ(VT_ARRAY | VT_UI1, V_VT(&v)) << name;
+        EXPECT_EQ(VT_ARRAY | VT_UI1, V_VT(v.get())) << name;
     }
     // No data bytes: an empty array (0 to -1), not a failure.
     Variant v;
     Read(L"empty", &v);
     LONG lower = 0, upper = 0;
-    SafeArrayGetLBound(V_ARRAY(&v), 1, &lower);
-    SafeArrayGetUBound(V_ARRAY(&v), 1, &upper);
+    SafeArrayGetLBound(V_ARRAY(v.get()), 1, &lower);
+    SafeArrayGetUBound(V_ARRAY(v.get()), 1, &upper);
     EXPECT_EQ(0, lower);
     EXPECT_EQ(-1, upper);
 }
@@ -116,19 +115,19 @@ TEST_F(RegistryVtableTest, TextsAndMultiStrings) {
     Store("unterminated", REG_SZ, "xyz", 3);
     Variant v;
     Read(L"sz", &v);
-    EXPECT_EQ(L"abc", ToWide(V_BSTR(&v)));
-    v.Clear();
+    EXPECT_EQ(L"abc", ToWide(V_BSTR(v.get())));
+    v.Reset();
     Read(L"multi", &v);
-    EXPECT_EQ(std::wstring(L"a\0bc\0", 5), ToWide(V_BSTR(&v)));
-    v.Clear();
+    EXPECT_EQ(std::wstring(L"a\0bc\0", 5), ToWide(V_BSTR(v.get())));
+    v.Reset();
     LONG type = 0;
     Read(L"zero", &v, &type);
-    ASSERT_EQ(VT_BSTR, V_VT(&v));
-    EXPECT_EQ(L"", ToWide(V_BSTR(&v)));
+    ASSERT_EQ(VT_BSTR, V_VT(v.get()));
+    EXPECT_EQ(L"", ToWide(V_BSTR(v.get())));
     EXPECT_EQ(REG_SZ, type);
-    v.Clear();
+    v.Reset();
     Read(L"unterminated", &v);
-    EXPECT_EQ(L"xyz", ToWide(V_BSTR(&v)));
+    EXPECT_EQ(L"xyz", ToWide(V_BSTR(v.get())));
 }
 
 TEST_F(RegistryVtableTest, DwordWritesByVariantKind) {
@@ -226,8 +225,8 @@ TEST_F(RegistryVtableTest, SwallowingMembersLeaveNoErrorPending) {
     VARIANT value;
     SetText(&value, L"not bytes");
     Variant result;
-    EXPECT_EQ(S_OK, registry_->RegSysSet(&root, &path, &name, &value, &type, &result));
-    EXPECT_EQ(VT_EMPTY, V_VT(&result));
+    EXPECT_EQ(S_OK, registry_->RegSysSet(&root, &path, &name, &value, &type, result.get()));
+    EXPECT_EQ(VT_EMPTY, V_VT(result.get()));
     ComPtr<IErrorInfo> info;
     EXPECT_EQ(S_FALSE, GetErrorInfo(0, info.put()));
     DWORD stored = 0;
@@ -248,9 +247,9 @@ TEST_F(RegistryVtableTest, TextWritesStoreTheirTerminatingNul) {
         Bstr name{std::wstring(c.name, c.name + strlen(c.name))};
         registry_->put_ValueKey(name.get());
         Variant value;
-        V_VT(&value) = VT_BSTR;
-        V_BSTR(&value) = SysAllocStringLen(c.text.data(), static_cast<UINT>(c.text.size()));
-        ASSERT_EQ(S_OK, registry_->put_Value(value));
+        V_VT(value.get()) = VT_BSTR;
+        V_BSTR(value.get()) = SysAllocStringLen(c.text.data(), static_cast<UINT>(c.text.size()));
+        ASSERT_EQ(S_OK, registry_->put_Value(*value.get()));
         DWORD type = 0;
         std::vector<BYTE> stored = Stored(c.name, &type);
         EXPECT_EQ(static_cast<DWORD>(REG_SZ), type) << c.name;
@@ -270,10 +269,10 @@ TEST_F(RegistryVtableTest, TextWritesStoreTheirTerminatingNul) {
 // on x64 exactly as the platform defines them.
 TEST(RegistryRoot, PublishedRootsAreThePlatformHandles) {
     const struct { long published; HKEY platform; } roots[] = {
-        {LONG(0x80000000), HKEY_CLASSES_ROOT},
-        {LONG(0x80000001), HKEY_CURRENT_USER},
-        {LONG(0x80000002), HKEY_LOCAL_MACHINE},
-        {LONG(0x80000003), HKEY_USERS}};
+        {kClassesRoot, HKEY_CLASSES_ROOT},
+        {kCurrentUser, HKEY_CURRENT_USER},
+        {kLocalMachine, HKEY_LOCAL_MACHINE},
+        {kUsers, HKEY_USERS}};
     for (const auto& root : roots) {
         RegistryKey key;
         key.classKey = root.published;

@@ -101,7 +101,7 @@ static DispatchResult Call(IDispatch* object, const wchar_t* name, WORD flags, s
     }
     UINT argError = 0;
     r.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                          (flags & DISPATCH_PROPERTYPUT) ? nullptr : &r.value, &r.exception, &argError);
+                          (flags & DISPATCH_PROPERTYPUT) ? nullptr : r.value.get(), &r.exception, &argError);
     return r;
 }
 

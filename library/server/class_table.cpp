@@ -1,4 +1,4 @@
-#include "frame/class_table.h"
+#include "server/class_table.h"
 
 #include "Tessary.h"
 #include "mixer/mixer_object.h"

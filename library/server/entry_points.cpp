@@ -1,10 +1,11 @@
-// The four exports of the in-process server and the one class factory.
+// The four exports of Tessary.dll, its DllMain and the one class factory.
 #include <windows.h>
 #include <new>
 
-#include "frame/class_table.h"
+#include "server/class_table.h"
 #include "frame/module.h"
 #include "frame/registration.h"
+#include "frame/type_info_cache.h"
 
 namespace tessary {
 namespace {
@@ -52,10 +53,15 @@ private:
 
 using namespace tessary;
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         SetModuleHandle(instance);
         DisableThreadLibraryCalls(instance);
+    } else if (reason == DLL_PROCESS_DETACH && !reserved) {
+        // Unloaded by FreeLibrary (the process goes on): let go of what the
+        // DLL loaded. At process exit (reserved set) nothing is released:
+        // the automation run-time may be gone already.
+        ReleaseTypeInfoCache();
     }
     return TRUE;
 }

@@ -1,8 +1,8 @@
-// The published classes: one row each drives DllGetClassObject,
+// One published class as the server's entry points see it: its identity and
+// how to make one. The server's table of these drives DllGetClassObject,
 // DllRegisterServer and DllUnregisterServer.
 #pragma once
 #include <windows.h>
-#include <cstddef>
 
 namespace tessary {
 
@@ -13,8 +13,5 @@ struct ClassEntry {
     const wchar_t* progId;  // library name, a point, class name
     CreateFunction create;
 };
-
-extern const ClassEntry kClasses[];
-extern const size_t kClassCount;
 
 }  // namespace tessary
