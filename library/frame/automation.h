@@ -113,6 +113,16 @@ private:
     VARIANT v_;
 };
 
+// The run-time's error for a caller's array that may not be replaced.
+constexpr long kArrayFixedOrLocked = 10;
+
+// A caller's array that a member may not replace or destroy: fixed in size,
+// locked, or not allocated by the automation run-time.
+inline bool IsFixedOrLocked(const SAFEARRAY* array) {
+    return array && (array->cLocks > 0 ||
+                     (array->fFeatures & (FADF_FIXEDSIZE | FADF_STATIC | FADF_EMBEDDED | FADF_AUTO)));
+}
+
 class SafeArray {
 public:
     SafeArray() = default;

@@ -47,7 +47,9 @@ struct Slot {
     VARIANT* caller = nullptr;  // the caller's argument, null when omitted
     bool passedThrough = false;  // the caller's own storage goes to the call
     SAFEARRAY* handedOut = nullptr;  // the array copy the member received
+    bool guarded = false;            // handedOut is locked for the call
     Variant value;               // the typed temporary
+    Variant coerced;             // what the member received, to tell whether it changed it
     VARIANT call;                // what DispCallFunc receives
 };
 
@@ -65,15 +67,6 @@ private:
     long runtimeNumber_;
 };
 
-constexpr long kArrayFixedOrLocked = 10;
-
-// A caller's array that a member may not replace: fixed in size, locked, or
-// not allocated by the automation run-time.
-bool IsFixedArray(const SAFEARRAY* array) {
-    return array && (array->cLocks > 0 ||
-                     (array->fFeatures & (FADF_FIXEDSIZE | FADF_STATIC | FADF_EMBEDDED | FADF_AUTO)));
-}
-
 // The array variable a by-reference argument refers to, if any.
 SAFEARRAY* CallerArray(const VARIANT* argument) {
     const VARIANT* v = &Deref(*argument);
@@ -84,6 +77,16 @@ SAFEARRAY* CallerArray(const VARIANT* argument) {
 
 bool IsOmitted(const VARIANT* v) {
     return !v || (V_VT(v) == VT_ERROR && V_ERROR(v) == DISP_E_PARAMNOTFOUND);
+}
+
+// A parameter that may be left out: one with a declared default, or an
+// optional variant (which then receives the "missing" marker).
+bool MayBeOmitted(const ELEMDESC& element) {
+    const USHORT flags = element.paramdesc.wParamFlags;
+    if ((flags & PARAMFLAG_FHASDEFAULT) && element.paramdesc.pparamdescex) return true;
+    const TYPEDESC* type = &element.tdesc;
+    if (type->vt == VT_PTR) type = type->lptdesc;
+    return (flags & PARAMFLAG_FOPT) && type->vt == VT_VARIANT;
 }
 
 
@@ -135,6 +138,29 @@ void Coerce(Slot& slot, const VARIANT* argument) {
     if (FAILED(hr)) throw InvokeFailure(hr == DISP_E_OVERFLOW ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH);
 }
 
+// Whether a member left a by-reference temporary exactly as it received it.
+// Arrays and references count as changed: their elements may have changed in place.
+bool SameValue(const VARIANT& before, const VARIANT& after) {
+    if (V_VT(&before) != V_VT(&after)) return false;
+    switch (V_VT(&before)) {
+    case VT_EMPTY: case VT_NULL: return true;
+    case VT_I1: case VT_UI1: return V_UI1(&before) == V_UI1(&after);
+    case VT_I2: case VT_UI2: case VT_BOOL: return V_UI2(&before) == V_UI2(&after);
+    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_ERROR:
+        return V_UI4(&before) == V_UI4(&after);
+    case VT_R4: return memcmp(&V_R4(&before), &V_R4(&after), sizeof(float)) == 0;
+    case VT_R8: case VT_DATE: case VT_CY: case VT_I8: case VT_UI8:
+        return memcmp(&V_R8(&before), &V_R8(&after), 8) == 0;
+    case VT_BSTR: {
+        BSTR a = V_BSTR(&before), b = V_BSTR(&after);
+        UINT bytes = SysStringByteLen(a);
+        return bytes == SysStringByteLen(b) && (bytes == 0 || memcmp(a, b, bytes) == 0);
+    }
+    case VT_DISPATCH: case VT_UNKNOWN: return V_UNKNOWN(&before) == V_UNKNOWN(&after);
+    default: return false;
+    }
+}
+
 // Copies a member's array into a caller's fixed-size array of the same shape.
 void CopyIntoFixed(SAFEARRAY* fixed, SAFEARRAY* value) {
     VARTYPE fixedType = VT_EMPTY;
@@ -148,7 +174,11 @@ void CopyIntoFixed(SAFEARRAY* fixed, SAFEARRAY* value) {
     }
     try {
         SafeArray converted(ConvertArray(value, fixedType));
+        // Wine's SafeArrayCopyData also copies the source's features onto the
+        // target, which would take "fixed" away from the caller's array.
+        const USHORT features = fixed->fFeatures;
         SafeArrayCopyData(converted.get(), fixed);
+        fixed->fFeatures = features;
     } catch (...) {
     }
 }
@@ -159,12 +189,15 @@ long WriteBack(Slot& slot) {
     if (!slot.byRef || slot.passedThrough || IsOmitted(slot.caller)) return 0;
     VARIANT* caller = slot.caller;
     if (!(V_VT(caller) & VT_BYREF)) return 0;  // a literal: nothing to write into
+    // A value the member left alone keeps the caller's own type and value
+    // (converting it back could round 1.5 to 2).
+    if (SameValue(*slot.coerced.get(), *slot.value.get())) return 0;
 
     // A fixed-size array keeps its place: its elements take the member's
     // changes, and a member that replaced the array meets the run-time's error.
     if (slot.type & VT_ARRAY) {
         SAFEARRAY* callerArray = CallerArray(caller);
-        if (IsFixedArray(callerArray)) {
+        if (IsFixedOrLocked(callerArray)) {
             if (V_ARRAY(slot.value.get()) != slot.handedOut) return kArrayFixedOrLocked;
             CopyIntoFixed(callerArray, V_ARRAY(slot.value.get()));
             return 0;
@@ -373,6 +406,15 @@ HRESULT Invoke(void* instance, ITypeInfo* info, DISPID member, WORD flags, DISPP
         rgvargIndex[p] = params->cArgs - 1 - p;
     }
 
+    // A required argument that is missing is reported the same way whatever
+    // the other arguments hold: before any of them is converted.
+    for (UINT p = 0; p < inputs; ++p) {
+        if (IsOmitted(argumentFor[p]) && !MayBeOmitted(desc->lprgelemdescParam[p])) {
+            if (argError) *argError = p;
+            return DISP_E_PARAMNOTFOUND;
+        }
+    }
+
     std::vector<std::unique_ptr<Slot>> slots;
     slots.reserve(declared);
     try {
@@ -401,7 +443,8 @@ HRESULT Invoke(void* instance, ITypeInfo* info, DISPID member, WORD flags, DISPP
                     } else {
                         throw InvokeFailure(DISP_E_PARAMNOTFOUND, p);
                     }
-                } else if (slot->byRef && V_VT(argument) == (VT_BYREF | slot->type)) {
+                } else if (slot->byRef && V_VT(argument) == (VT_BYREF | slot->type) &&
+                           !((slot->type & VT_ARRAY) && IsFixedOrLocked(*V_ARRAYREF(argument)))) {
                     // Already a reference of the declared type: the caller's storage is used.
                     slot->passedThrough = true;
                     slot->call = *argument;
@@ -411,7 +454,11 @@ HRESULT Invoke(void* instance, ITypeInfo* info, DISPID member, WORD flags, DISPP
                     } catch (const InvokeFailure& failure) {
                         throw InvokeFailure(failure.hr(), rgvargIndex[p], failure.runtimeNumber());
                     }
-                    if (slot->type & VT_ARRAY) slot->handedOut = V_ARRAY(slot->value.get());
+                    if (slot->type & VT_ARRAY) {
+                        slot->handedOut = V_ARRAY(slot->value.get());
+                    } else if (slot->byRef) {
+                        VariantCopy(slot->coerced.get(), slot->value.get());
+                    }
                 }
             } else if (slot->type != VT_VARIANT) {
                 V_VT(slot->value.get()) = slot->type;  // [retval]: zero of the declared type
@@ -460,9 +507,25 @@ HRESULT Invoke(void* instance, ITypeInfo* info, DISPID member, WORD flags, DISPP
     VARIANT returned;
     VariantInit(&returned);
     V_VT(&returned) = VT_ERROR;
+    // The copy of a fixed-size or locked caller array stays locked for the
+    // call: a member that replaces it cannot free it, so its address cannot
+    // come back for the replacement and the replacement is always seen.
+    for (UINT p = 0; p < inputs; ++p) {
+        Slot& slot = *slots[p];
+        if (slot.handedOut && slot.byRef && !IsOmitted(slot.caller) && IsFixedOrLocked(CallerArray(slot.caller)) &&
+            SUCCEEDED(SafeArrayLock(slot.handedOut)))
+            slot.guarded = true;
+    }
     SetErrorInfo(0, nullptr);
     HRESULT hr = DispCallFunc(instance, desc->oVft, CC_STDCALL, VT_ERROR, declared, types.data(),
                               values.data(), &returned);
+    for (UINT p = 0; p < inputs; ++p) {
+        Slot& slot = *slots[p];
+        if (!slot.guarded) continue;
+        SafeArrayUnlock(slot.handedOut);
+        // Replaced: the member's attempt to free the locked copy failed.
+        if (V_ARRAY(slot.value.get()) != slot.handedOut) SafeArrayDestroy(slot.handedOut);
+    }
     if (FAILED(hr)) return hr;
     HRESULT callResult = V_ERROR(&returned);
 

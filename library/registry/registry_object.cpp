@@ -14,6 +14,12 @@
 namespace tessary {
 namespace {
 
+// The names replace the caller's array: one that is fixed in size or locked
+// cannot be replaced, and stays as it was.
+void RefuseFixedArray(const SAFEARRAY* names) {
+    if (IsFixedOrLocked(names)) ThrowRuntime(kArrayFixedOrLocked);
+}
+
 // Fills a caller's [in, out] array with names at indexes 1..count; no names
 // leave it erased.
 void StoreNames(SAFEARRAY** slot, long* count, const std::vector<std::wstring>& names) {
@@ -56,6 +62,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE EnumerateValues(SAFEARRAY** names, LONG* count, VARIANT_BOOL* result) override {
         return Raising([&] {
+            RefuseFixedArray(*names);
             StoreNames(names, count, {});
             StoreNames(names, count, reg_.EnumerateValues());
             *result = VARIANT_TRUE;
@@ -63,6 +70,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE EnumerateSections(SAFEARRAY** names, LONG* count, VARIANT_BOOL* result) override {
         return Raising([&] {
+            RefuseFixedArray(*names);
             try {
                 StoreNames(names, count, {});
                 StoreNames(names, count, reg_.EnumerateSections());

@@ -34,9 +34,9 @@ TEST_F(DispatchTest, ByReferenceTextTakesAVariantHoldingANumber) {
     ASSERT_EQ(S_OK, r.hr);
     ASSERT_EQ(VT_BSTR, V_VT(r.value.get()));
     EXPECT_EQ(L"5", ToWide(V_BSTR(r.value.get())));
-    // The coerced value is written back into the caller's variable.
-    ASSERT_EQ(VT_BSTR, V_VT(&name));
-    EXPECT_EQ(L"42", ToWide(V_BSTR(&name)));
+    // The member did not change the name: the caller's variable keeps its own type.
+    ASSERT_EQ(VT_I4, V_VT(&name));
+    EXPECT_EQ(42, V_I4(&name));
     VariantClear(&section);
     VariantClear(&name);
     VariantClear(&fallback);
@@ -154,6 +154,96 @@ TEST_F(DispatchTest, AFixedArrayIsNotReplaced) {
     EXPECT_EQ(fixed, V_ARRAY(&holder));
     fixed->fFeatures &= ~FADF_FIXEDSIZE;
     VariantClear(&holder);
+}
+
+// Names that would replace a caller's fixed-size or locked array are refused
+// with the run-time's error 10, whichever way the array arrives, and the
+// array is left exactly as it was (never emptied while the call says success).
+TEST_F(DispatchTest, EnumerationIntoAFixedOrLockedArrayIsRefused) {
+    for (const char* sub : {"Software\\TessaryTests\\Dispatch\\one", "Software\\TessaryTests\\Dispatch\\two"}) {
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, sub, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr));
+        RegCloseKey(key);
+    }
+    VARIANT path, root;
+    SetText(&path, kSection);
+    SetLong(&root, LONG(0x80000001));
+    ASSERT_EQ(S_OK, PutByName(object_.get(), L"SectionKey", &path).hr);
+    ASSERT_EQ(S_OK, PutByName(object_.get(), L"ClassKey", &root).hr);
+
+    enum Guard { Fixed, Locked };
+    for (Guard guard : {Fixed, Locked}) {
+        for (bool typed : {false, true}) {
+            SCOPED_TRACE(std::string(guard == Fixed ? "fixed" : "locked") + (typed ? ", typed reference" : ", in a variant"));
+            SAFEARRAY* array = SafeArrayCreateVector(typed ? VT_BSTR : VT_VARIANT, 1, 2);
+            ASSERT_TRUE(array);
+            if (guard == Fixed) array->fFeatures |= FADF_FIXEDSIZE;
+            else SafeArrayLock(array);
+            VARIANT holder, arg, count;
+            VariantInit(&holder);
+            VariantInit(&count);
+            SAFEARRAY* slot = array;
+            if (typed) {
+                V_VT(&arg) = VT_BYREF | VT_ARRAY | VT_BSTR;
+                V_ARRAYREF(&arg) = &slot;
+            } else {
+                V_VT(&holder) = VT_ARRAY | VT_VARIANT;
+                V_ARRAY(&holder) = array;
+                arg = RefTo(&holder);
+            }
+            VARIANT c = RefTo(&count);
+            DispatchResult r = CallByName(object_.get(), L"EnumerateSections", DISPATCH_METHOD, {&arg, &c});
+            EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
+            EXPECT_EQ(10, r.ErrorNumber());
+            if (typed) EXPECT_EQ(array, slot);
+            else EXPECT_EQ(array, V_ARRAY(&holder));
+            EXPECT_EQ(2u, array->rgsabound[0].cElements);
+            EXPECT_EQ(1, array->rgsabound[0].lLbound);
+            if (guard == Fixed) {
+                EXPECT_TRUE(array->fFeatures & FADF_FIXEDSIZE);
+                array->fFeatures &= ~FADF_FIXEDSIZE;
+            } else {
+                EXPECT_EQ(1u, array->cLocks);
+                SafeArrayUnlock(array);
+            }
+            EXPECT_EQ(S_OK, SafeArrayDestroy(array));
+        }
+    }
+    VariantClear(&path);
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\TessaryTests\\Dispatch");
+}
+
+// An argument the member does not change comes back exactly as it went in,
+// even where it had to be converted for the call.
+TEST(DispatchWriteBack, ArgumentsTheMemberLeavesAloneKeepTheirTypeAndValue) {
+    ComApartment com;
+    ComPtr<IDispatch> app = CreateByProgId(L"Tessary.xApplication");
+    ASSERT_TRUE(app);
+    VARIANT folder;
+    VariantInit(&folder);
+    V_VT(&folder) = VT_R8;
+    V_R8(&folder) = -0.5;
+    VARIANT ref = RefTo(&folder);
+    DispatchResult r = CallByName(app.get(), L"FolderSpecial", DISPATCH_PROPERTYGET | DISPATCH_METHOD, {&ref});
+    EXPECT_EQ(S_OK, r.hr);
+    EXPECT_EQ(VT_R8, V_VT(&folder));
+    EXPECT_EQ(-0.5, V_R8(&folder));
+}
+
+// A missing required argument is reported the same way whatever the others hold.
+TEST(DispatchMissingArguments, OneRuleWhateverTheOtherArgumentsHold) {
+    ComApartment com;
+    ComPtr<IDispatch> app = CreateByProgId(L"Tessary.xApplication");
+    ASSERT_TRUE(app);
+    VARIANT nothing, number;
+    VariantInit(&nothing);
+    V_VT(&nothing) = VT_DISPATCH;
+    V_DISPATCH(&nothing) = nullptr;
+    SetLong(&number, 0);
+    for (VARIANT* first : {&nothing, &number}) {
+        DispatchResult r = CallByName(app.get(), L"ShellRename", DISPATCH_METHOD, {first});
+        EXPECT_EQ(DISP_E_PARAMNOTFOUND, r.hr) << "first argument of type " << V_VT(first);
+    }
 }
 
 TEST_F(DispatchTest, ObjectWhereTextIsDeclaredIsATypeMismatch) {
