@@ -56,12 +56,17 @@ bool MatchesPlainFile(const std::wstring& file) {
 }
 
 // Every name of an 8-bit list, up to the empty name that ends it, is shorter
-// than MAX_PATH. The 8-bit shell cannot take longer names, and Wine's shell
-// overruns its path buffers on them (a crash for a name of about 1,000
-// characters, a false success for a long relative name).
+// than MAX_PATH, as given and made full (a relative name gets the current
+// folder in front). The 8-bit shell cannot take longer names, and Wine's
+// shell overruns its path buffers on them (a crash for a name of about 1,000
+// characters, a false success or a hang for a relative name that only grows
+// too long once made full).
 bool NamesFit(const char* list) {
     for (const char* name = list; *name; name += strlen(name) + 1) {
         if (strlen(name) >= MAX_PATH) return false;
+        char full[MAX_PATH];
+        const DWORD length = GetFullPathNameA(name, MAX_PATH, full, nullptr);
+        if (length == 0 || length >= MAX_PATH) return false;
     }
     return true;
 }

@@ -139,6 +139,23 @@ TEST_F(ShellFilesTest, BadArraysTouchNothing) {
     EXPECT_TRUE(Exists(victim));
 }
 
+// A relative name short enough as given but too long once the current folder
+// is put in front is refused before the shell sees it, alone or in a list.
+TEST_F(ShellFilesTest, RelativeNamesAreCheckedAsFullPaths) {
+    const std::wstring victim = Path(L"victim");
+    MakeFile(victim);
+    wchar_t old[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, old);
+    ASSERT_TRUE(SetCurrentDirectoryW(folder_.c_str()));
+    const std::wstring relative(MAX_PATH - 2, L'r');  // fits alone, not behind the folder
+    SafeArray alone(NameArray({relative}, 0)), mixed(NameArray({victim, L"", L"*.none", relative}, 0));
+    EXPECT_FALSE(app_.Delete(alone.get(), VARIANT_FALSE));
+    EXPECT_FALSE(app_.Delete(mixed.get(), VARIANT_FALSE));
+    EXPECT_FALSE(app_.Move(relative, Path(L"dst")));
+    SetCurrentDirectoryW(old);
+    EXPECT_TRUE(Exists(victim)) << "nothing of a refused list is deleted";
+}
+
 class ShellAddTest : public ShellFilesTest {
 protected:
     void SetUp() override {
