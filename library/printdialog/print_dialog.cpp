@@ -10,7 +10,7 @@
 #include "frame/errors.h"
 #include "frame/message_sink.h"
 #include "frame/module.h"
-#include "printer/printer_math.h"
+#include "frame/rounding.h"
 
 namespace tessary {
 
@@ -601,7 +601,7 @@ short PrintDialog::CopiesFromText(const std::string& text) {
         }
     }
     double value = digits ? std::strtod(number.c_str(), nullptr) : 0.0;
-    int32_t rounded = printer_math::RoundHalfEven(value);
+    int32_t rounded = RoundHalfEven(value);
     if (rounded < -32768 || rounded > 32767) ThrowRuntime(kOverflow);
     return static_cast<short>(rounded);
 }

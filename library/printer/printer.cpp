@@ -19,9 +19,6 @@ using namespace printer_math;
 
 namespace {
 
-// -v in 32-bit arithmetic: the negation of the most negative value overflows.
-int32_t Negate(int32_t v) { return CheckedMul(v, -1); }
-
 struct EnhMetafileTraits {
     static void Close(HENHMETAFILE h) { DeleteEnhMetaFile(h); }
 };
@@ -150,7 +147,7 @@ void Printer::InitializeDc() {
     // device's default on a new DC, ours on the same one. The 33rd byte of the
     // face store lies beyond LOGFONTA and keeps its value.
     GetObjectA(GetCurrentObject(dc, OBJ_FONT), sizeof(LOGFONTA), &state_.logFont.font);
-    state_.logFont.font.lfHeight = Negate(Convert(Conversion::LogToDOTY, 5));
+    state_.logFont.font.lfHeight = CheckedNegate(Convert(Conversion::LogToDOTY, 5));
     state_.FixBaseScale();
     state_.logFont.font.lfWidth = 0;
     state_.logFont.font.lfCharSet = DEFAULT_CHARSET;
@@ -439,13 +436,13 @@ void Printer::SetFontName(const std::wstring& name) {
 long Printer::FontSize() {
     long result = 0;
     Showing(L"Printer class FontSize error: ",
-            [&] { result = Negate(Convert(Conversion::DotToLogY, state_.logFont.font.lfHeight)); });
+            [&] { result = CheckedNegate(Convert(Conversion::DotToLogY, state_.logFont.font.lfHeight)); });
     return result;
 }
 
 void Printer::SetFontSize(long value) {
     Showing(L"Printer class FontSize error: ", [&] {
-        state_.logFont.font.lfHeight = Negate(Convert(Conversion::LogToDOTY, value));
+        state_.logFont.font.lfHeight = CheckedNegate(Convert(Conversion::LogToDOTY, value));
         Rebuild(Kind::Font);
     });
 }
