@@ -11,6 +11,7 @@
 #include "frame/text.h"
 #include "frame/variant_convert.h"
 #include "printdialog/print_dialog.h"
+#include "printdialog/spooler_printers.h"
 #include "printer/printer_math.h"
 
 namespace tessary {
@@ -64,11 +65,7 @@ constexpr double kHundredthsOfMillimetrePerInch = 2540.0;
 
 Printer::Printer() : dialogUser_(true) {
     Showing(L"Printer class initialize error: ", [&] {
-        DWORD needed = 0, returned = 0;
-        BYTE probe[4];
-        EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, const_cast<char*>("0"), 1, probe, 0, &needed,
-                      &returned);
-        if (needed == 0) return;  // no printer: everything stays zero
+        if (SpoolerPrinters("0", 1).Needed() == 0) return;  // no printer: everything stays zero
         state_.SetCreationDefaults();
         PrintDialog::Get();
         PrintInit();
@@ -798,23 +795,19 @@ void Printer::SendBitmap(HBITMAP bitmap, const BITMAP& info, long x, long y, lon
 // The print dialog
 
 void Printer::ShowPrinter(const std::wstring& setup) {
-    PrintDialog::Get().ApplyMode(setup == L"Setup", state_.fast != VARIANT_FALSE);
-    PrintDialog::Get().ShowModal();
-    // Asked afresh: the dialog may have been unloaded and loaded again while
-    // it was shown.
-    PrintDialog& dialog = PrintDialog::Get();
-    state_.ok = dialog.bPrint() ? VARIANT_TRUE : VARIANT_FALSE;
-    if (!dialog.HDCloc()) {
+    const PrintOutcome outcome = PrintDialog::Show(setup == L"Setup", state_.fast != VARIANT_FALSE);
+    state_.ok = outcome.printPressed ? VARIANT_TRUE : VARIANT_FALSE;
+    if (!outcome.dcReady) {
         ShowMessage(std::wstring(L"Could not create Printer DC: disabled for ") + kApplicationTitle,
                     MB_OK | MB_ICONEXCLAMATION, kApplicationTitle);
         return;
     }
     const bool initialised = PrintInit();
-    if (dialog.Caption() == "Print" && state_.ok && initialised) {
-        using namespace print_dialog;
-        state_.copies = PrintDialog::CopiesFromText(dialog.Control(txtCopies).text);
-        state_.printToFile = dialog.Control(chkFile).value ? VARIANT_TRUE : VARIANT_FALSE;
-        state_.fast = dialog.Control(chkFast).value ? VARIANT_TRUE : VARIANT_FALSE;
+    if (outcome.printMode && outcome.printPressed && initialised) {
+        // A copies count beyond 16 bits fails here, after OK and the DC.
+        state_.copies = outcome.Copies();
+        state_.printToFile = outcome.printToFile ? VARIANT_TRUE : VARIANT_FALSE;
+        state_.fast = outcome.fast ? VARIANT_TRUE : VARIANT_FALSE;
     }
 }
 

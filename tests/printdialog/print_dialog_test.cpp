@@ -227,17 +227,17 @@ TEST_F(DialogTest, ShowingAndPropertiesWithoutADisplay) {
 }
 
 TEST(CopiesRule, NumberAtTheStartRoundedHalfToEven) {
-    EXPECT_EQ(3, PrintDialog::CopiesFromText("3 copies"));
-    EXPECT_EQ(0, PrintDialog::CopiesFromText("copies"));
-    EXPECT_EQ(0, PrintDialog::CopiesFromText(""));
-    EXPECT_EQ(2, PrintDialog::CopiesFromText("2.5"));
-    EXPECT_EQ(4, PrintDialog::CopiesFromText("3.5"));
-    EXPECT_EQ(12, PrintDialog::CopiesFromText("  1 2"));
-    EXPECT_EQ(-3, PrintDialog::CopiesFromText("-3"));
-    EXPECT_EQ(100, PrintDialog::CopiesFromText("1e2x"));
-    EXPECT_EQ(32767, PrintDialog::CopiesFromText("32767"));
+    EXPECT_EQ(3, CopiesFromText("3 copies"));
+    EXPECT_EQ(0, CopiesFromText("copies"));
+    EXPECT_EQ(0, CopiesFromText(""));
+    EXPECT_EQ(2, CopiesFromText("2.5"));
+    EXPECT_EQ(4, CopiesFromText("3.5"));
+    EXPECT_EQ(12, CopiesFromText("  1 2"));
+    EXPECT_EQ(-3, CopiesFromText("-3"));
+    EXPECT_EQ(100, CopiesFromText("1e2x"));
+    EXPECT_EQ(32767, CopiesFromText("32767"));
     try {
-        PrintDialog::CopiesFromText("40000");
+        CopiesFromText("40000");
         ADD_FAILURE() << "40000 copies do not fit 16 bits";
     } catch (const RuntimeError& e) {
         EXPECT_EQ(kOverflow, e.number);
