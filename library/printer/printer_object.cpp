@@ -3,7 +3,13 @@
 // a message box, then a normal return). By-reference parameters are read and
 // left unchanged, except StartDoc's empty output name, which becomes the null
 // string in the caller's variable.
+//
+// Nothing here can throw: texts go to Printer as views of the caller's BSTR,
+// so that copying and converting them happens inside the member's own
+// failure style, and every other argument is a plain value.
 #include "printer/printer_object.h"
+
+#include <string_view>
 
 #include "Tessary.h"
 #include "frame/automation.h"
@@ -16,7 +22,11 @@ namespace {
 
 VARIANT_BOOL ToVariantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
 long In(const LONG* value) { return value ? *value : 0; }
-std::wstring InText(const BSTR* text) { return text ? ToWide(*text) : std::wstring(); }
+// The text of a by-reference BSTR with its full counted length, embedded NULs
+// included; a missing or null BSTR is the empty text.
+std::wstring_view InText(const BSTR* text) {
+    return text && *text ? std::wstring_view(*text, SysStringLen(*text)) : std::wstring_view();
+}
 
 class PrinterObject final : public DispatchObject<_xPrinter> {
 public:
@@ -105,13 +115,12 @@ public:
     HRESULT STDMETHODCALLTYPE StartDoc(BSTR* docName, BSTR* outFile, VARIANT_BOOL* result) override {
         if (!result) return E_POINTER;
         *result = VARIANT_FALSE;
-        std::wstring output = InText(outFile);
-        if (outFile && output.empty() && *outFile) {
+        if (outFile && *outFile && SysStringLen(*outFile) == 0) {
             // The caller's empty text becomes the null string.
             SysFreeString(*outFile);
             *outFile = nullptr;
         }
-        *result = ToVariantBool(p_.StartDoc(InText(docName), output.empty() ? nullptr : &output));
+        *result = ToVariantBool(p_.StartDoc(InText(docName), InText(outFile)));
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE StartPage(VARIANT_BOOL* result) override {
