@@ -6,6 +6,7 @@
 #include <string>
 
 #include "frame/handles.h"
+#include "frame/text.h"
 #include "printdialog/gdi_selection.h"
 
 namespace tessary::print_dialog {
@@ -100,8 +101,10 @@ public:
         const auto* p = reinterpret_cast<const uint8_t*>(&value);
         bytes_.insert(bytes_.end(), p, p + sizeof value);
     }
+    // A template's texts are UTF-16: the 8-bit text is converted with the
+    // code page it is written in.
     void PutText(const char* text) {
-        for (const char* c = text; *c; ++c) Put<WORD>(static_cast<unsigned char>(*c));
+        for (wchar_t c : FromAnsiZ(text)) Put<WORD>(static_cast<WORD>(c));
         Put<WORD>(0);
     }
     std::vector<uint8_t> Take() { return std::move(bytes_); }
