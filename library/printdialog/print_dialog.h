@@ -159,8 +159,8 @@ private:
     // driver calls get.
     std::string ChosenPrinter() const { return std::string(printerName_.c_str()); }
 
-    // The printer's driver (printer_settings.cpp). The fields of a record
-    // that the printer-list handler shows.
+    // The printer's driver (printer_settings.cpp).
+    // The fields of a record that the printer-list handler shows.
     struct RecordFields {
         int16_t orientation, copies, paper, source;
     };
@@ -204,7 +204,6 @@ private:
     std::vector<int16_t> paperIds_;
     std::vector<int16_t> binIds_;
     PrinterCollection printers_;
-    std::string defaultPrinter_;
 
     HandOverDc hdcLoc_;
     uint64_t dcSerial_ = 0;

@@ -84,8 +84,8 @@ LONG PrintDialog::ShowDriverDialog(const std::string& name, SettingsRecord& retu
     LONG size = DocumentPropertiesA(nullptr, printer.get(), DriverName(name), nullptr, nullptr, 0);
     if (size <= 0) return -1;
     returned.Resize(size);
-    const DEVMODEA* input = recordPrinter_ == name ? record_.ForDriver() : nullptr;
-    return DocumentPropertiesA(window_, printer.get(), DriverName(name), returned.Buffer(), const_cast<DEVMODEA*>(input),
+    auto* input = const_cast<DEVMODEA*>(recordPrinter_ == name ? record_.ForDriver() : nullptr);
+    return DocumentPropertiesA(window_, printer.get(), DriverName(name), returned.Buffer(), input,
                                DM_IN_BUFFER | DM_IN_PROMPT | DM_OUT_BUFFER);
 }
 
