@@ -88,4 +88,8 @@ private:
     void* p_;
 };
 
+// A printer handle of the spooler (OpenPrinter), closed with ClosePrinter.
+struct SpoolerTraits { static void Close(HANDLE h) { ClosePrinter(h); } };
+using SpoolerHandle = UniqueHandle<HANDLE, SpoolerTraits>;
+
 }  // namespace tessary

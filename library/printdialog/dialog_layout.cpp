@@ -5,6 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include "frame/handles.h"
+#include "frame/text.h"
+#include "printdialog/gdi_selection.h"
+
 namespace tessary::print_dialog {
 
 const char kDesignCaption[] = "Print";
@@ -51,28 +55,25 @@ const ControlDesign kControls[kControlCount] = {
 
 DialogUnits DialogUnits::Measure() {
     DialogUnits units;
-    HDC screen = GetDC(nullptr);
-    if (!screen) return units;
-    units.dpiX = GetDeviceCaps(screen, LOGPIXELSX);
-    units.dpiY = GetDeviceCaps(screen, LOGPIXELSY);
+    WindowDc screen(nullptr);
+    if (!screen.get()) return units;
+    units.dpiX = GetDeviceCaps(screen.get(), LOGPIXELSX);
+    units.dpiY = GetDeviceCaps(screen.get(), LOGPIXELSY);
     // The dialog manager's own rule: the font's height, and the average width
     // of the 52 letters, rounded.
-    HFONT font = CreateFontA(-MulDiv(kDialogFontPoints, units.dpiY, 72), 0, 0, 0, FW_NORMAL, 0, 0, 0,
-                             DEFAULT_CHARSET, 0, 0, 0, 0, kDialogFontFace);
+    UniqueGdiObject font(CreateFontA(-MulDiv(kDialogFontPoints, units.dpiY, 72), 0, 0, 0, FW_NORMAL, 0, 0, 0,
+                                     DEFAULT_CHARSET, 0, 0, 0, 0, kDialogFontFace));
     if (font) {
-        HGDIOBJ old = SelectObject(screen, font);
+        Selection selected(screen.get(), font.get());
         TEXTMETRICA metrics;
         SIZE extent;
         static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-        if (GetTextMetricsA(screen, &metrics) && GetTextExtentPoint32A(screen, letters, 52, &extent) &&
+        if (GetTextMetricsA(screen.get(), &metrics) && GetTextExtentPoint32A(screen.get(), letters, 52, &extent) &&
             metrics.tmHeight > 0 && extent.cx > 0) {
             units.baseY = metrics.tmHeight;
             units.baseX = (extent.cx / 26 + 1) / 2;
         }
-        SelectObject(screen, old);
-        DeleteObject(font);
     }
-    ReleaseDC(nullptr, screen);
     if (units.dpiX <= 0) units.dpiX = 96;
     if (units.dpiY <= 0) units.dpiY = 96;
     return units;
@@ -100,8 +101,10 @@ public:
         const auto* p = reinterpret_cast<const uint8_t*>(&value);
         bytes_.insert(bytes_.end(), p, p + sizeof value);
     }
+    // A template's texts are UTF-16: the 8-bit text is converted with the
+    // code page it is written in.
     void PutText(const char* text) {
-        for (const char* c = text; *c; ++c) Put<WORD>(static_cast<unsigned char>(*c));
+        for (wchar_t c : FromAnsiZ(text)) Put<WORD>(static_cast<WORD>(c));
         Put<WORD>(0);
     }
     std::vector<uint8_t> Take() { return std::move(bytes_); }

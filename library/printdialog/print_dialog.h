@@ -7,16 +7,24 @@
 // none; the dialog then works the same, unseen). Choosing something from code
 // goes through the same handler as the user's click in the window.
 //
-// ShowModal shows the window and keeps the calling thread in the dialog's own
+// Show shows the window and keeps the calling thread in the dialog's own
 // message loop until a closing button hides it; the thread's other windows
-// take no input meanwhile. The Properties button opens the printer driver's
-// own dialog over it and adopts the settings record the driver returns.
+// take no input meanwhile. It returns what the dialog closed with as a value
+// (print_outcome.h), so that its caller reads none of its controls. The
+// Properties button opens the printer driver's own dialog over it and adopts
+// the settings record the driver returns.
 //
 // It holds the chosen printer's settings record and makes every printer DC
 // from it. The DC it holds in HDCloc belongs to it until a printer object
 // takes it (TakeDc); a second object asking for the same DC gets a DC of its
 // own made from the same name and record, so no two objects share one. A DC
 // that nobody took is deleted when the dialog replaces it or unloads.
+//
+// The class is spread over one file per job: print_dialog.cpp (loading, Init
+// and the handlers), printer_settings.cpp (the driver's settings record, its
+// paper and bin lists, the DCs made from the record), dialog_window.cpp (the
+// window, mirrored from the state, and its messages) and modal_showing.cpp
+// (the modal loop and its outcome).
 #pragma once
 #include <windows.h>
 
@@ -27,6 +35,8 @@
 
 #include "frame/handles.h"
 #include "printdialog/dialog_layout.h"
+#include "printdialog/handover_dc.h"
+#include "printdialog/print_outcome.h"
 #include "printdialog/printer_collection.h"
 #include "printdialog/settings_record.h"
 
@@ -53,6 +63,12 @@ public:
     // Drops the dialog and all its state; the next Get loads it afresh.
     static void Unload();
 
+    // Loads the dialog when needed, shows it in setup mode or in print mode
+    // (Fast preset to `fast`) and returns what it closed with. A process
+    // without a display cannot show it: the outcome is then that of no
+    // button pressed at all.
+    static PrintOutcome Show(bool setup, bool fast);
+
     PrintDialog(const PrintDialog&) = delete;
     PrintDialog& operator=(const PrintDialog&) = delete;
     ~PrintDialog();
@@ -60,7 +76,7 @@ public:
     // Public fields.
     bool bPrint() const { return bPrint_; }
     const std::string& PrinterName() const { return printerName_; }  // ends in one NUL once chosen
-    HDC HDCloc() const { return hdcLoc_; }
+    HDC HDCloc() const { return hdcLoc_.get(); }
     long lngOrientation() const { return orientation_; }
 
     // A DC for a printer object to own: HDCloc itself the first time, a new
@@ -100,7 +116,10 @@ public:
     // ("Print": range, copies, print to file, fast bitmaps).
     void ApplyMode(bool setup, bool fast);
 
-    // Reads for the printer object and for tests.
+    // What Show returns, from the dialog's state as it is now.
+    PrintOutcome Outcome() const;
+
+    // Reads for tests.
     const ControlState& Control(int control) const { return controls_[control]; }
     std::string Caption() const { return caption_; }
     int CopiesSpinValue() const { return spinValue_; }
@@ -111,12 +130,6 @@ public:
     bool Loading() const { return loading_; }
     HWND Window() const { return window_; }
     int OuterHeightTwips() const { return outerHeightTwips_; }
-
-    // The number at the start of a copies text, as the dialog's caller reads
-    // it: leading blanks skipped, an optional sign, digits with an optional
-    // fraction and exponent; 0 when there is none; rounded half to even into
-    // a 16-bit value (error 6 beyond it).
-    static short CopiesFromText(const std::string& text);
 
 private:
     PrintDialog();
@@ -137,16 +150,34 @@ private:
     void CmdCancelClick();
     void CmdPropertiesClick();
 
-    // The four setting handlers share this: size query, then one field.
-    bool WriteSetting(size_t offset, int16_t value);
     void SelectOption(int control);  // sets optPort or optLand and runs its handler
     // Shows a record's orientation (portrait, else landscape) in the options.
     void ShowOrientation(int16_t orientation);
     void SetListIndex(int control, int index);  // and runs the list's handler; none out of range
+
+    // PrinterName up to its first NUL: the name printer handles and the
+    // driver calls get.
+    std::string ChosenPrinter() const { return std::string(printerName_.c_str()); }
+
+    // The printer's driver (printer_settings.cpp).
+    // The fields of a record that the printer-list handler shows.
+    struct RecordFields {
+        int16_t orientation, copies, paper, source;
+    };
+    // Makes the record the named printer's defaults, validated by its driver,
+    // and gives the fields as the defaults had them; without a record of its
+    // own (the driver reports none) the printer gets none: portrait, one copy.
+    RecordFields ReadDriverDefaults(const std::string& name);
+    // The four setting handlers share this: size query, then one field.
+    bool WriteSetting(size_t offset, int16_t value);
+    // The driver's own dialog over ours, started from our record when it is
+    // that printer's; its answer (IDOK, IDCANCEL, 0 or a failure), and in
+    // `returned` the record it confirmed.
+    LONG ShowDriverDialog(const std::string& name, SettingsRecord& returned) const;
     void FillCapabilityList(int combo, std::vector<int16_t>& ids, WORD namesCapability, WORD idsCapability,
                             size_t slot, const std::string& device, const std::string& port);
     void MakeDc();
-    void ReplaceDc(HDC fresh, std::string name, const SettingsRecord* record);
+    void ReplaceDc(UniqueDc fresh, std::string name, const SettingsRecord* record);
 
     // Mirroring the state into the window, when there is one.
     HWND Item(int control) const;
@@ -173,10 +204,8 @@ private:
     std::vector<int16_t> paperIds_;
     std::vector<int16_t> binIds_;
     PrinterCollection printers_;
-    std::string defaultPrinter_;
 
-    HDC hdcLoc_ = nullptr;
-    bool dcTaken_ = false;
+    HandOverDc hdcLoc_;
     uint64_t dcSerial_ = 0;
     std::string dcPrinter_;
     SettingsRecord dcRecord_;

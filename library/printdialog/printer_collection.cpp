@@ -3,14 +3,19 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <cstring>
+
+#include "printdialog/spooler_printers.h"
+
 namespace tessary {
 
-std::string DefaultPrinterName() {
-    char entry[256] = {};
-    GetProfileStringA("Windows", "Device", "", entry, sizeof entry);
-    std::string text(entry);
-    size_t comma = text.find(',');
-    return comma == std::string::npos ? text : text.substr(0, comma);
+std::string DefaultPrinterName(const char* fallback, size_t capacity) {
+    std::vector<char> entry(capacity, '\0');
+    GetProfileStringA("Windows", "Device", fallback, entry.data(), static_cast<DWORD>(capacity));
+    std::string name(entry.data(), strnlen(entry.data(), capacity));
+    size_t comma = name.find(',');
+    if (comma != std::string::npos) name.resize(comma);
+    return name;
 }
 
 PrinterCollection::PrinterCollection(std::vector<PrinterEntry> entries, const std::string& defaultName)
@@ -19,19 +24,13 @@ PrinterCollection::PrinterCollection(std::vector<PrinterEntry> entries, const st
 }
 
 PrinterCollection PrinterCollection::FromSpooler() {
-    const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
-    DWORD needed = 0, returned = 0;
-    EnumPrintersA(flags, nullptr, 2, nullptr, 0, &needed, &returned);
+    SpoolerPrinters spooler(nullptr, 2);
     std::vector<PrinterEntry> entries;
-    if (needed > 0) {
-        // PRINTER_INFO_2A holds pointers into the same buffer: keep it aligned.
-        std::vector<DWORD> buffer((needed + sizeof(DWORD) - 1) / sizeof(DWORD));
-        if (EnumPrintersA(flags, nullptr, 2, reinterpret_cast<BYTE*>(buffer.data()), needed, &needed, &returned)) {
-            const auto* info = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
-            for (DWORD i = 0; i < returned; ++i) {
-                entries.push_back({info[i].pPrinterName ? info[i].pPrinterName : "",
-                                   info[i].pPortName ? info[i].pPortName : ""});
-            }
+    if (spooler.Needed() > 0 && spooler.Fetch()) {
+        const auto* info = spooler.Records<PRINTER_INFO_2A>();
+        for (DWORD i = 0; i < spooler.Count(); ++i) {
+            entries.push_back({info[i].pPrinterName ? info[i].pPrinterName : "",
+                               info[i].pPortName ? info[i].pPortName : ""});
         }
     }
     return PrinterCollection(std::move(entries), DefaultPrinterName());

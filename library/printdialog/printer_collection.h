@@ -3,6 +3,7 @@
 // Port; the current printer starts as the user's default printer and can be
 // set to any entry. A small layer over the spooler's printer list.
 #pragma once
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,9 @@ private:
 };
 
 // The name part of the user's default printer entry, profile section
-// "Windows", key "Device" (name, driver, port); empty when there is none.
-std::string DefaultPrinterName();
+// "Windows", key "Device" (name, driver, port): the entry as read into
+// `capacity` bytes, up to its first NUL, then up to its first comma.
+// `fallback` stands for a missing entry.
+std::string DefaultPrinterName(const char* fallback = "", size_t capacity = 256);
 
 }  // namespace tessary

@@ -2,7 +2,10 @@
 // and destruction, PrintInit, the document and page bracket, identity
 // queries, scale and sheet geometry, the twelve conversions, the drawing
 // attributes, the current position, text output, shapes and pictures, and
-// the showing of the shared print dialog.
+// the showing of the shared print dialog. One file per group of members:
+// printer_device.cpp (creation, the DC, the dialog), printer_document.cpp,
+// printer_geometry.cpp, printer_attributes.cpp, printer_text.cpp,
+// printer_shapes.cpp, printer_pictures.cpp.
 //
 // Every member applies the class's failure style itself: a run-time failure
 // is shown with the member's own prefix and the member returns what it had
@@ -14,11 +17,17 @@
 // The object owns its DC and the font, pen and brush it selects into it; a DC
 // it gives up (to a later PrintInit, or at destruction) is deleted, and so are
 // the objects that were selected in it.
+//
+// Texts come in as views of the caller's own text: members copy or convert
+// them inside their failure style, so that not even an allocation failure
+// escapes a member.
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "frame/handles.h"
 #include "printer/printer_state.h"
@@ -49,7 +58,9 @@ public:
 
     // Document and page bracket, identity.
     bool PrintInit();  // a failure in its first step is thrown to the caller
-    bool StartDoc(const std::wstring& docName, const std::wstring* outFile);
+    // An empty output name prints to the printer's own port.
+    bool StartDoc(std::wstring_view docName, std::wstring_view outFile = {});
+    bool StartDoc(std::wstring_view docName, std::nullptr_t) = delete;
     bool StartPage();
     bool EndPage();
     bool EndDoc();
@@ -91,7 +102,7 @@ public:
     long FillHatch();
     void SetFillHatch(long value);
     std::wstring FontName();
-    void SetFontName(const std::wstring& name);
+    void SetFontName(std::wstring_view name);
     long FontSize();
     void SetFontSize(long value);
     bool FontBold();
@@ -108,10 +119,10 @@ public:
     void SetCurrentY(long value);
 
     // Text.
-    void Print(const std::wstring& text);
-    void PrintWrapped(const std::wstring& text, long left, long right, long top, long flags);
-    long TextWidth(const std::wstring& text);
-    long TextHeight(const std::wstring& text);
+    void Print(std::wstring_view text);
+    void PrintWrapped(std::wstring_view text, long left, long right, long top, long flags);
+    long TextWidth(std::wstring_view text);
+    long TextHeight(std::wstring_view text);
 
     // Shapes, in logical units, with the current pen and brush. Line and
     // Frame leave the current position where it was, Circle leaves it at the
@@ -132,7 +143,7 @@ public:
     // mode otherwise, and takes over what the user chose: OK, the DC and the
     // printer name, and in print mode after the print button Copies,
     // PrintToFile and Fast. A run-time error reaches the caller.
-    void ShowPrinter(const std::wstring& setup);
+    void ShowPrinter(std::wstring_view setup);
 
 private:
     enum class Kind { Font, Pen, Brush };

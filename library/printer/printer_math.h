@@ -4,9 +4,10 @@
 // 32-bit integers formed in 32-bit arithmetic (overflow is run-time error 6),
 // then a chain of double-precision operations applied strictly from left to
 // right, then rounding to the nearest 32-bit integer with halves going to the
-// even neighbour (a result outside the 32-bit range is error 6 again).
-// Division by zero anywhere in the chain is run-time error 11. The order of
-// the operations fixes the last bits of the result, so callers spell it out:
+// even neighbour (frame/rounding.h: a result outside the 32-bit range is
+// error 6 again). Division by zero anywhere in the chain is run-time error
+// 11. The order of the operations fixes the last bits of the result, so
+// callers spell it out:
 //
 //     Exact(CheckedMul(v, 1440)).Div(kMillimetresPerInch).Mul(scale).Div(base).Round()
 //
@@ -18,6 +19,7 @@
 #include <cstdint>
 
 #include "frame/errors.h"
+#include "frame/rounding.h"
 
 namespace tessary::printer_math {
 
@@ -45,6 +47,9 @@ inline int32_t CheckedSub(int32_t a, int32_t b) {
     return static_cast<int32_t>(difference);
 }
 
+// -a in 32-bit arithmetic: the negation of the most negative value overflows.
+inline int32_t CheckedNegate(int32_t a) { return CheckedMul(a, -1); }
+
 // A 16-bit signed integer of the run-time; error 6 outside its range.
 inline int16_t CheckedInt16(int32_t a) {
     if (a < INT16_MIN || a > INT16_MAX) ThrowRuntime(kOverflow);
@@ -55,24 +60,6 @@ inline int16_t CheckedInt16(int32_t a) {
 inline int32_t CheckedAbs(int32_t a) {
     if (a == INT32_MIN) ThrowRuntime(kOverflow);
     return a < 0 ? -a : a;
-}
-
-// The nearest 32-bit integer, halves to the even neighbour (2.5 gives 2,
-// 3.5 gives 4, -2.5 gives -2). Not a number or outside the range: error 6.
-inline int32_t RoundHalfEven(double value) {
-    if (!std::isfinite(value)) ThrowRuntime(kOverflow);
-    double below = std::floor(value);
-    double fraction = value - below;
-    double rounded = below;
-    if (fraction > 0.5) {
-        rounded = below + 1.0;
-    } else if (fraction == 0.5) {
-        // floor(below / 2) * 2 == below exactly when below is even.
-        rounded = (std::floor(below / 2.0) * 2.0 == below) ? below : below + 1.0;
-    }
-    if (rounded < static_cast<double>(INT32_MIN) || rounded > static_cast<double>(INT32_MAX))
-        ThrowRuntime(kOverflow);
-    return static_cast<int32_t>(rounded);
 }
 
 // A double-precision value carried through operations applied from left to

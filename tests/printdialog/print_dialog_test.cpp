@@ -226,18 +226,62 @@ TEST_F(DialogTest, ShowingAndPropertiesWithoutADisplay) {
     EXPECT_EQ(L"Tessary", messages[0].caption);
 }
 
-TEST(CopiesRule, NumberAtTheStartRoundedHalfToEven) {
-    EXPECT_EQ(3, PrintDialog::CopiesFromText("3 copies"));
-    EXPECT_EQ(0, PrintDialog::CopiesFromText("copies"));
-    EXPECT_EQ(0, PrintDialog::CopiesFromText(""));
-    EXPECT_EQ(2, PrintDialog::CopiesFromText("2.5"));
-    EXPECT_EQ(4, PrintDialog::CopiesFromText("3.5"));
-    EXPECT_EQ(12, PrintDialog::CopiesFromText("  1 2"));
-    EXPECT_EQ(-3, PrintDialog::CopiesFromText("-3"));
-    EXPECT_EQ(100, PrintDialog::CopiesFromText("1e2x"));
-    EXPECT_EQ(32767, PrintDialog::CopiesFromText("32767"));
+TEST_F(DialogTest, OutcomeIsWhatTheDialogClosedWith) {
+    PrintDialog& d = Dialog();
+    // Print mode, then the print button: everything the printer object takes.
+    d.ApplyMode(false, true);
+    d.TypeCopies("2.5 copies");
+    d.TickPrintToFile(true);
+    d.ClickOK();
+    const PrintOutcome printed = d.Outcome();
+    EXPECT_TRUE(printed.printPressed);
+    EXPECT_TRUE(printed.dcReady);
+    EXPECT_TRUE(printed.printMode);
+    EXPECT_EQ(2, printed.Copies());
+    EXPECT_TRUE(printed.printToFile);
+    EXPECT_TRUE(printed.fast);
+
+    // A count beyond 16 bits is read without complaint and fails only when
+    // it is taken, so that its taker can take the DC first.
+    d.TypeCopies("40000");
+    const PrintOutcome tooMany = d.Outcome();
     try {
-        PrintDialog::CopiesFromText("40000");
+        tooMany.Copies();
+        ADD_FAILURE() << "40000 copies do not fit 16 bits";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(kOverflow, e.number);
+    }
+
+    // Setup mode offers no copies, file or fast: Close leaves only the DC.
+    d.ApplyMode(true, false);
+    d.ClickCancel();
+    const PrintOutcome closed = d.Outcome();
+    EXPECT_FALSE(closed.printPressed);
+    EXPECT_TRUE(closed.dcReady);
+    EXPECT_FALSE(closed.printMode);
+    EXPECT_FALSE(closed.printToFile);
+
+    // Without a display nothing is shown and no button pressed; the mode and
+    // Fast are set all the same.
+    const PrintOutcome unseen = PrintDialog::Show(false, false);
+    EXPECT_FALSE(unseen.printPressed);
+    EXPECT_TRUE(unseen.dcReady);
+    EXPECT_TRUE(unseen.printMode);
+    EXPECT_FALSE(unseen.fast);
+}
+
+TEST(CopiesRule, NumberAtTheStartRoundedHalfToEven) {
+    EXPECT_EQ(3, CopiesFromText("3 copies"));
+    EXPECT_EQ(0, CopiesFromText("copies"));
+    EXPECT_EQ(0, CopiesFromText(""));
+    EXPECT_EQ(2, CopiesFromText("2.5"));
+    EXPECT_EQ(4, CopiesFromText("3.5"));
+    EXPECT_EQ(12, CopiesFromText("  1 2"));
+    EXPECT_EQ(-3, CopiesFromText("-3"));
+    EXPECT_EQ(100, CopiesFromText("1e2x"));
+    EXPECT_EQ(32767, CopiesFromText("32767"));
+    try {
+        CopiesFromText("40000");
         ADD_FAILURE() << "40000 copies do not fit 16 bits";
     } catch (const RuntimeError& e) {
         EXPECT_EQ(kOverflow, e.number);

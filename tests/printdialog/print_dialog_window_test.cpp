@@ -92,7 +92,8 @@ TEST_F(DialogWindow, EveryControlOfTheDesign) {
             break;
         case Kind::Button:
             EXPECT_EQ("Button", ClassOf(item)) << design.name;
-            EXPECT_TRUE((style & BS_TYPEMASK) == BS_PUSHBUTTON || (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON);
+            EXPECT_TRUE((style & BS_TYPEMASK) == BS_PUSHBUTTON || (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+                << design.name;
             break;
         case Kind::Check:
             EXPECT_EQ("Button", ClassOf(item)) << design.name;

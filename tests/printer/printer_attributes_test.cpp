@@ -222,7 +222,7 @@ TEST_F(PageTest, PrintWrappedEndsAtTheBlockBottomAndKeepsUpdatingThePosition) {
 
 TEST_F(PageTest, StartDocThatThePlatformRefuses) {
     // A memory DC prints no documents: StartDocA fails by its result.
-    EXPECT_FALSE(P().StartDoc(L"Refused", nullptr));
+    EXPECT_FALSE(P().StartDoc(L"Refused"));
     EXPECT_EQ(0, P().PrintJobID());
     EXPECT_FALSE(P().StartPage());
     EXPECT_FALSE(P().EndDoc());
@@ -260,7 +260,7 @@ TEST(PrinterWithoutDc, WritesStoreValuesAndReadsGiveWhatThePlatformGives) {
         EXPECT_TRUE(p.FontBold());
         EXPECT_EQ(0, p.Hdc());
         EXPECT_FALSE(p.IsPrinter());
-        EXPECT_FALSE(p.StartDoc(L"doc", nullptr));
+        EXPECT_FALSE(p.StartDoc(L"doc"));
         EXPECT_FALSE(p.StartPage());
         EXPECT_FALSE(p.EndPage());
         EXPECT_FALSE(p.EndDoc());

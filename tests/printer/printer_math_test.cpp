@@ -1,7 +1,7 @@
-// The printer class's arithmetic on its own: halves-to-even rounding, 32-bit
-// products and sums with overflow, the left-to-right double chain, and the
-// numbers of a 600-dpi page of 4800 × 6600 dots worked out on the state
-// record without any device.
+// The printer class's arithmetic on its own: 32-bit products and sums with
+// overflow, the left-to-right double chain, and the numbers of a 600-dpi
+// page of 4800 × 6600 dots worked out on the state record without any
+// device. Rounding has its own tests (rounding_test.cpp).
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -24,29 +24,6 @@ long ErrorNumber(Body body) {
         return e.number;
     }
     return 0;
-}
-
-TEST(PrinterMath, RoundingTakesHalvesToTheEvenNeighbour) {
-    EXPECT_EQ(2, RoundHalfEven(2.5));
-    EXPECT_EQ(4, RoundHalfEven(3.5));
-    EXPECT_EQ(-2, RoundHalfEven(-2.5));
-    EXPECT_EQ(-4, RoundHalfEven(-3.5));
-    EXPECT_EQ(0, RoundHalfEven(0.5));
-    EXPECT_EQ(0, RoundHalfEven(-0.5));
-    EXPECT_EQ(1062, RoundHalfEven(1062.5));
-    EXPECT_EQ(32, RoundHalfEven(31.5));
-    EXPECT_EQ(3, RoundHalfEven(2.5000000001));
-    EXPECT_EQ(2, RoundHalfEven(2.4999999999));
-    EXPECT_EQ(-3, RoundHalfEven(-2.6));
-}
-
-TEST(PrinterMath, RoundingOutsideThe32BitRangeOverflows) {
-    EXPECT_EQ(INT_MAX, RoundHalfEven(2147483647.4));
-    EXPECT_EQ(INT_MIN, RoundHalfEven(-2147483648.5));  // even neighbour is in range
-    EXPECT_EQ(kOverflow, ErrorNumber([] { RoundHalfEven(2147483647.5); }));
-    EXPECT_EQ(kOverflow, ErrorNumber([] { RoundHalfEven(-2147483649.0); }));
-    EXPECT_EQ(kOverflow, ErrorNumber([] { RoundHalfEven(NAN); }));
-    EXPECT_EQ(kOverflow, ErrorNumber([] { RoundHalfEven(INFINITY); }));
 }
 
 TEST(PrinterMath, ProductsAndSumsAre32BitWithOverflow) {

@@ -168,62 +168,71 @@ TEST_F(NoPrinter, OrientationWithoutAPrinter) {
     EXPECT_EQ(0, dc);
 }
 
+// The spooler's environment of this process's own drivers.
+#ifdef _WIN64
+constexpr const char* kDriverEnvironment = "Windows x64";
+#else
+constexpr const char* kDriverEnvironment = "Windows NT x86";
+#endif
+
+// Installs a printer like "Proof Letter" under `name`, with a driver of its
+// own called `driver` (both in the ANSI code page).
+void AddProofPrinter(const std::string& name, const std::string& driver) {
+    char folder[MAX_PATH];
+    DWORD needed = 0;
+    ASSERT_TRUE(GetPrinterDriverDirectoryA(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(folder), sizeof folder,
+                                           &needed));
+    std::string ppd = std::string("Z:") + TESSARY_SOURCE_DIR + "/tests/support/printers/proof-letter.ppd";
+    std::replace(ppd.begin(), ppd.end(), '/', '\\');
+    std::string data = driver + ".ppd";
+    ASSERT_TRUE(CopyFileA(ppd.c_str(), (std::string(folder) + "\\" + data).c_str(), FALSE));
+    DRIVER_INFO_3A info = {};
+    info.cVersion = 3;
+    info.pName = const_cast<char*>(driver.c_str());
+    info.pEnvironment = const_cast<char*>(kDriverEnvironment);
+    info.pDriverPath = const_cast<char*>("wineps.drv");
+    info.pDataFile = &data[0];
+    info.pConfigFile = const_cast<char*>("wineps.drv");
+    ASSERT_TRUE(AddPrinterDriverExA(nullptr, 3, reinterpret_cast<BYTE*>(&info), APD_COPY_NEW_FILES)) << GetLastError();
+    PRINTER_INFO_2A printer = {};
+    printer.pPrinterName = const_cast<char*>(name.c_str());
+    printer.pPortName = const_cast<char*>("FILE:");
+    printer.pDriverName = const_cast<char*>(driver.c_str());
+    printer.pPrintProcessor = const_cast<char*>("WinPrint");
+    printer.pDatatype = const_cast<char*>("RAW");
+    HANDLE added = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&printer));
+    ASSERT_TRUE(added) << GetLastError();
+    ClosePrinter(added);
+}
+
+void RemovePrinter(const std::string& name) {
+    HANDLE printer = nullptr;
+    PRINTER_DEFAULTSA access = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    if (OpenPrinterA(const_cast<char*>(name.c_str()), &printer, &access)) {
+        DeletePrinter(printer);
+        ClosePrinter(printer);
+    }
+}
+
 // Two printers added for one test and removed again, whatever happens.
 class TemporaryPrinters : public NoPrinter {
 protected:
     static constexpr const char* kNames[2] = {"Proof Temp One", "Proof Temp Two"};
-    // The spooler's environment of this process's own drivers.
-#ifdef _WIN64
-    static constexpr const char* kDriverEnvironment = "Windows x64";
-#else
-    static constexpr const char* kDriverEnvironment = "Windows NT x86";
-#endif
 
     void SetUp() override {
         RemoveAll();
         NoPrinter::SetUp();
         if (IsSkipped()) return;
-        char folder[MAX_PATH];
-        DWORD needed = 0;
-        ASSERT_TRUE(GetPrinterDriverDirectoryA(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(folder), sizeof folder,
-                                               &needed));
-        std::string ppd = std::string("Z:") + TESSARY_SOURCE_DIR + "/tests/support/printers/proof-letter.ppd";
-        std::replace(ppd.begin(), ppd.end(), '/', '\\');
         for (const char* name : kNames) {
-            std::string data = std::string(name) + ".ppd";
-            ASSERT_TRUE(CopyFileA(ppd.c_str(), (std::string(folder) + "\\" + data).c_str(), FALSE));
-            DRIVER_INFO_3A driver = {};
-            driver.cVersion = 3;
-            driver.pName = const_cast<char*>(name);
-            driver.pEnvironment = const_cast<char*>(kDriverEnvironment);
-            driver.pDriverPath = const_cast<char*>("wineps.drv");
-            driver.pDataFile = &data[0];
-            driver.pConfigFile = const_cast<char*>("wineps.drv");
-            ASSERT_TRUE(AddPrinterDriverExA(nullptr, 3, reinterpret_cast<BYTE*>(&driver), APD_COPY_NEW_FILES))
-                << GetLastError();
-            PRINTER_INFO_2A info = {};
-            info.pPrinterName = const_cast<char*>(name);
-            info.pPortName = const_cast<char*>("FILE:");
-            info.pDriverName = const_cast<char*>(name);
-            info.pPrintProcessor = const_cast<char*>("WinPrint");
-            info.pDatatype = const_cast<char*>("RAW");
-            HANDLE printer = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&info));
-            ASSERT_TRUE(printer) << GetLastError();
-            ClosePrinter(printer);
+            AddProofPrinter(name, name);
+            if (HasFatalFailure()) return;
         }
     }
     void TearDown() override {
         PrintDialog::Unload();
         RemoveAll();
     }
-    static void Remove(const char* name) {
-        HANDLE printer = nullptr;
-        PRINTER_DEFAULTSA access = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-        if (OpenPrinterA(const_cast<char*>(name), &printer, &access)) {
-            DeletePrinter(printer);
-            ClosePrinter(printer);
-        }
-    }
+    static void Remove(const char* name) { RemovePrinter(name); }
     static void RemoveAll() {
         for (const char* name : kNames) Remove(name);
         WriteProfileStringA("Windows", "Device", nullptr);
@@ -264,6 +273,57 @@ TEST_F(TemporaryPrinters, APrinterGoneFromTheSpoolerGetsNoOtherPrintersRecord) {
     d.ClickOK();
     ASSERT_TRUE(d.HDCloc());
     EXPECT_EQ(2400, GetDeviceCaps(d.HDCloc(), HORZRES));
+}
+
+// A printer whose name has characters of the ANSI code page that Latin-1
+// lacks (typographic quotes and the euro sign of code page 1252): the dialog
+// keeps the spooler's 8-bit name, and the printer object names the printer
+// with the code page's own characters.
+class PrinterNamedOutsideLatin1 : public NoPrinter {
+protected:
+    static constexpr const wchar_t* kName = L"Proof \u201CQuote\u201D \u20AC";
+    static constexpr const char* kDriver = "Proof Temp Quote";
+
+    void SetUp() override {
+        NoPrinter::SetUp();
+        if (IsSkipped()) return;
+        BOOL lost = FALSE;
+        char bytes[64] = {};
+        int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, kName, -1, bytes, sizeof bytes, nullptr, &lost);
+        if (n <= 0 || lost) GTEST_SKIP() << "code page " << GetACP() << " has no such characters";
+        name_ = bytes;
+        ASSERT_NE(std::string::npos, name_.find('\x80')) << "the euro sign outside Latin-1";
+        RemovePrinter(name_);
+        AddProofPrinter(name_, kDriver);
+    }
+    void TearDown() override {
+        PrintDialog::Unload();
+        RemovePrinter(name_);
+        WriteProfileStringA("Windows", "Device", nullptr);
+    }
+    std::string name_;
+};
+
+TEST_F(PrinterNamedOutsideLatin1, KeepsItsCharactersFromTheSpoolerToTheObject) {
+    using namespace print_dialog;
+    WriteProfileStringA("Windows", "Device", (name_ + ",wineps.drv,FILE:").c_str());
+    {
+        PrintDialog& d = PrintDialog::Get();
+        EXPECT_EQ(name_ + '\0', d.PrinterName());
+        EXPECT_EQ("Type:        " + name_, d.Control(labType).text);
+        EXPECT_EQ(164, d.Record().Size());  // the driver knew the printer by this name
+        EXPECT_TRUE(d.HDCloc());
+        PrintDialog::Unload();
+    }
+    ComPtr<_xPrinter> p = library_.Create<_xPrinter>(CLSID_xPrinter);
+    ASSERT_TRUE(p);
+    Bstr device;
+    EXPECT_EQ(S_OK, p->get_DeviceName(device.put()));
+    EXPECT_EQ(std::wstring(kName), ToWide(device.get()));
+    LONG dc = 0;
+    p->get_hdc(&dc);
+    EXPECT_NE(0, dc);
+    EXPECT_TRUE(log_.Messages().empty());
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ protected:
     static bool Flag(_xPrinter* p, HRESULT (STDMETHODCALLTYPE _xPrinter::*member)(VARIANT_BOOL*)) {
         VARIANT_BOOL v = 7;
         EXPECT_EQ(S_OK, (p->*member)(&v));
-        EXPECT_TRUE(v == VARIANT_TRUE || v == VARIANT_FALSE);
+        EXPECT_TRUE(v == VARIANT_TRUE || v == VARIANT_FALSE) << "an automation Boolean, not " << v;
         return v == VARIANT_TRUE;
     }
     long Get(HRESULT (STDMETHODCALLTYPE _xPrinter::*member)(LONG*)) { return Get(p_.get(), member); }

@@ -1,0 +1,47 @@
+#include "printdialog/copies_text.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "frame/errors.h"
+#include "frame/rounding.h"
+
+namespace tessary {
+
+double LeadingNumber(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r')) ++i;
+    std::string number;
+    bool digits = false, point = false, exponent = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) number += text[i++];
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == ' ' || c == '\t') continue;
+        if (c >= '0' && c <= '9') {
+            number += c;
+            digits = true;
+        } else if (c == '.' && !point && !exponent) {
+            number += c;
+            point = true;
+        } else if ((c == 'e' || c == 'E' || c == 'd' || c == 'D') && digits && !exponent) {
+            size_t j = i + 1;
+            std::string tail = "e";
+            if (j < text.size() && (text[j] == '+' || text[j] == '-')) tail += text[j++];
+            if (j >= text.size() || text[j] < '0' || text[j] > '9') break;
+            number += tail;
+            exponent = true;
+            i = j - 1;
+        } else {
+            break;
+        }
+    }
+    return digits ? std::strtod(number.c_str(), nullptr) : 0.0;
+}
+
+short CopiesFromNumber(double number) {
+    const int32_t rounded = RoundHalfEven(number);
+    if (rounded < -32768 || rounded > 32767) ThrowRuntime(kOverflow);
+    return static_cast<short>(rounded);
+}
+
+}  // namespace tessary

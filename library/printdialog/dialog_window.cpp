@@ -1,0 +1,236 @@
+// The print dialog's window: made from the design when a display allows,
+// mirrored from the dialog's own state (texts, lists, values, visibility,
+// places), and its messages turned into the same handlers that choosing from
+// code runs.
+#include "printdialog/print_dialog.h"
+
+#include <commctrl.h>
+
+#include "frame/module.h"
+
+namespace tessary {
+
+using namespace print_dialog;
+
+void PrintDialog::CreateWindowIfPossible() {
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&classes);
+    units_ = DialogUnits::Measure();
+    POINT corners[kControlCount];
+    for (int i = 0; i < kControlCount; ++i) corners[i] = controls_[i].corner;
+    std::vector<uint8_t> layout = BuildTemplate(units_, corners);
+    HINSTANCE instance = ModuleHandle() ? ModuleHandle() : GetModuleHandleA(nullptr);
+    // Without a display no window can be made: the dialog then keeps working
+    // on its own state alone.
+    window_ = CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(layout.data()), nullptr,
+                                         &PrintDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    if (!window_) return;
+
+    HWND spin = Item(UpDown1);
+    SendMessageA(spin, UDM_SETRANGE32, kCopiesMin, kCopiesMax);
+    // Painting follows the z-order, which a template ties to the tab order.
+    // Frames go beneath everything, so that the controls in them are drawn
+    // over them, and the spin control on top, over the right edge of the
+    // copies box as designed. Neither takes the focus: the order of the
+    // controls that do is the design's.
+    for (int frame : {Frame1, frPaper, frOrientation, frRange, frCopies})
+        SetWindowPos(Item(frame), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(spin, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
+    toolTip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance, nullptr);
+    if (toolTip_) {
+        TOOLINFOA tool = {};
+        tool.cbSize = TTTOOLINFOA_V1_SIZE;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = window_;
+        tool.uId = reinterpret_cast<UINT_PTR>(Item(chkFast));
+        tool.lpszText = const_cast<char*>(kFastToolTip);
+        SendMessageA(toolTip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+    PushAll();
+}
+
+// ---------------------------------------------------------------------------
+// Messages
+
+INT_PTR CALLBACK PrintDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
+        reinterpret_cast<PrintDialog*>(lParam)->window_ = window;
+        return TRUE;
+    }
+    auto* self = reinterpret_cast<PrintDialog*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!self) return FALSE;
+    return self->OnMessage(message, wParam, lParam);
+}
+
+INT_PTR PrintDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        if (!pushing_) OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+        return TRUE;
+    case WM_VSCROLL:
+        // The spin control reports each step (and the end of a press); its
+        // position is what counts. It has no buddy window, so the error flag
+        // UDM_GETPOS32 can give back says nothing about the position.
+        if (!pushing_ && reinterpret_cast<HWND>(lParam) == Item(UpDown1)) {
+            int value = static_cast<int>(SendMessageA(Item(UpDown1), UDM_GETPOS32, 0, 0));
+            if (value != spinValue_) {
+                spinValue_ = value;
+                UpDownChange();
+            }
+        }
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void PrintDialog::OnCommand(int id, int code, HWND from) {
+    auto idOf = [](int control) { return kControls[control].id; };
+    auto textOf = [](HWND item) {
+        int n = GetWindowTextLengthA(item);
+        std::string text(static_cast<size_t>(n) + 1, '\0');
+        n = GetWindowTextA(item, &text[0], n + 1);
+        text.resize(n > 0 ? n : 0);
+        return text;
+    };
+    if (id == IDOK) {
+        // Enter reaches here too: the print button counts only when shown.
+        if (controls_[cmdOK].visible) CmdOkClick();
+        return;
+    }
+    if (id == IDCANCEL) {
+        CmdCancelClick();
+        return;
+    }
+    if (id == idOf(cmdProperties)) {
+        if (code == BN_CLICKED) CmdPropertiesClick();
+        return;
+    }
+    for (int list : {ComboPrinter, ComboPaper, ComboBin}) {
+        if (id != idOf(list)) continue;
+        if (code == CBN_SELCHANGE) {
+            int index = static_cast<int>(SendMessageA(from, CB_GETCURSEL, 0, 0));
+            if (index >= 0 && static_cast<size_t>(index) < controls_[list].items.size()) {
+                controls_[list].listIndex = index;
+                controls_[list].text = controls_[list].items[index];
+                if (list == ComboPrinter) ComboPrinterClick();
+                else if (list == ComboPaper) ComboPaperClick();
+                else ComboBinClick();
+            }
+        } else if (code == CBN_EDITCHANGE) {
+            controls_[list].text = textOf(from);
+        }
+        return;
+    }
+    if (code == BN_CLICKED && (id == idOf(optPort) || id == idOf(optLand))) {
+        int clicked = id == idOf(optPort) ? optPort : optLand;
+        if (SendMessageA(from, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+            controls_[optPort].value = clicked == optPort;
+            controls_[optLand].value = clicked == optLand;
+            if (clicked == optPort) OptPortClick();
+            else OptLandClick();
+        }
+        return;
+    }
+    if (code == BN_CLICKED) {
+        for (int option : {Option1, Option2, Option3}) {
+            if (id == idOf(option))
+                for (int other : {Option1, Option2, Option3}) controls_[other].value = other == option;
+        }
+        if (id == idOf(chkFile)) controls_[chkFile].value = SendMessageA(from, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        if (id == idOf(chkFast)) controls_[chkFast].value = SendMessageA(from, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        return;
+    }
+    if (code == EN_CHANGE) {
+        for (int box : {txtCopies, Text1, Text2})
+            if (id == idOf(box)) controls_[box].text = textOf(from);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Mirroring the state into the window
+
+HWND PrintDialog::Item(int control) const {
+    return window_ ? GetDlgItem(window_, kControls[control].id) : nullptr;
+}
+
+void PrintDialog::PushText(int control) {
+    HWND item = Item(control);
+    if (!item || kControls[control].kind == Kind::UpDown) return;
+    pushing_ = true;
+    SetWindowTextA(item, controls_[control].text.c_str());
+    pushing_ = false;
+}
+
+void PrintDialog::PushValue(int control) {
+    HWND item = Item(control);
+    if (!item) return;
+    pushing_ = true;
+    SendMessageA(item, BM_SETCHECK, controls_[control].value ? BST_CHECKED : BST_UNCHECKED, 0);
+    pushing_ = false;
+}
+
+void PrintDialog::PushList(int control) {
+    HWND item = Item(control);
+    if (!item) return;
+    const ControlState& list = controls_[control];
+    pushing_ = true;
+    SendMessageA(item, CB_RESETCONTENT, 0, 0);
+    for (const auto& entry : list.items) SendMessageA(item, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    SendMessageA(item, CB_SETCURSEL, static_cast<WPARAM>(list.listIndex), 0);
+    SetWindowTextA(item, list.text.c_str());
+    pushing_ = false;
+}
+
+bool PrintDialog::EffectivelyVisible(int control) const {
+    int container = kControls[control].container;
+    return controls_[control].visible && (container < 0 || controls_[container].visible);
+}
+
+void PrintDialog::PushVisible(int control) {
+    if (!window_) return;
+    for (int i = 0; i < kControlCount; ++i) {
+        if (i != control && kControls[i].container != control) continue;
+        if (HWND item = Item(i)) ShowWindow(item, EffectivelyVisible(i) ? SW_SHOWNA : SW_HIDE);
+    }
+}
+
+void PrintDialog::PushPosition(int control) {
+    if (!window_) return;
+    POINT corners[kControlCount];
+    for (int i = 0; i < kControlCount; ++i) corners[i] = controls_[i].corner;
+    for (int i = 0; i < kControlCount; ++i) {
+        if (i != control && kControls[i].container != control) continue;
+        HWND item = Item(i);
+        if (!item) continue;
+        RECT twips = AbsoluteTwips(i, corners);
+        // Through dialog units, exactly as the template placed it.
+        RECT at = {units_.TwipsToUnitsX(twips.left), units_.TwipsToUnitsY(twips.top), 0, 0};
+        MapDialogRect(window_, &at);
+        SetWindowPos(item, nullptr, at.left, at.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void PrintDialog::PushAll() {
+    if (!window_) return;
+    pushing_ = true;
+    SetWindowTextA(window_, caption_.c_str());
+    pushing_ = false;
+    for (int i = 0; i < kControlCount; ++i) {
+        switch (kControls[i].kind) {
+        case Kind::Combo: PushList(i); break;
+        case Kind::Option:
+        case Kind::Check: PushText(i); PushValue(i); break;
+        case Kind::UpDown: SendMessageA(Item(i), UDM_SETPOS32, 0, spinValue_); break;
+        default: PushText(i); break;
+        }
+        if (HWND item = Item(i)) EnableWindow(item, controls_[i].enabled);
+    }
+    for (int i = 0; i < kControlCount; ++i)
+        if (HWND item = Item(i)) ShowWindow(item, EffectivelyVisible(i) ? SW_SHOWNA : SW_HIDE);
+}
+
+}  // namespace tessary

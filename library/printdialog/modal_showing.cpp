@@ -1,0 +1,91 @@
+// Showing the print dialog modally, and the outcome its caller takes over
+// once it has closed.
+#include "printdialog/print_dialog.h"
+
+#include <vector>
+
+namespace tessary {
+
+using namespace print_dialog;
+
+PrintOutcome PrintDialog::Show(bool setup, bool fast) {
+    Get().ApplyMode(setup, fast);
+    Get().ShowModal();
+    // Asked afresh: the dialog may have been unloaded and loaded again while
+    // it was shown.
+    return Get().Outcome();
+}
+
+PrintOutcome PrintDialog::Outcome() const {
+    PrintOutcome outcome;
+    outcome.printPressed = bPrint_;
+    outcome.dcReady = HDCloc() != nullptr;
+    outcome.printMode = caption_ == "Print";
+    if (outcome.printMode) {
+        outcome.copiesRead = LeadingNumber(controls_[txtCopies].text);
+        outcome.printToFile = controls_[chkFile].value;
+        outcome.fast = controls_[chkFast].value;
+    }
+    return outcome;
+}
+
+void PrintDialog::ShowModal() {
+    if (!window_) {
+        bPrint_ = false;
+        return;
+    }
+    if (IsWindowVisible(window_)) return;  // already shown: its own loop runs
+
+    // Like a modal form, the dialog is the only window of the thread that
+    // takes input while it is up.
+    struct Collect {
+        HWND self;
+        HWND toolTip;
+        std::vector<HWND> windows;
+        static BOOL CALLBACK Add(HWND window, LPARAM context) {
+            auto* c = reinterpret_cast<Collect*>(context);
+            if (window != c->self && window != c->toolTip && IsWindowVisible(window) && IsWindowEnabled(window))
+                c->windows.push_back(window);
+            return TRUE;
+        }
+    } others{window_, toolTip_, {}};
+    const HWND active = GetActiveWindow();
+    EnumThreadWindows(GetCurrentThreadId(), &Collect::Add, reinterpret_cast<LPARAM>(&others));
+    for (HWND other : others.windows) EnableWindow(other, FALSE);
+
+    // In the middle of the screen's work area, as a dialog box opens.
+    RECT area, outer;
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    GetWindowRect(window_, &outer);
+    SetWindowPos(window_, HWND_TOP, area.left + ((area.right - area.left) - (outer.right - outer.left)) / 2,
+                 area.top + ((area.bottom - area.top) - (outer.bottom - outer.top)) / 2, 0, 0, SWP_NOSIZE);
+    ShowWindow(window_, SW_SHOWNORMAL);
+    SetForegroundWindow(window_);
+    HWND first = GetNextDlgTabItem(window_, nullptr, FALSE);
+    if (first) SetFocus(first);
+
+    // The window is kept in a local: an unload while the dialog is shown
+    // destroys it, and the loop must then end without touching the dialog.
+    const HWND window = window_;
+    MSG message;
+    while (IsWindow(window) && IsWindowVisible(window)) {
+        BOOL got = GetMessageA(&message, nullptr, 0, 0);
+        if (got == 0) {
+            // A quit request belongs to the caller's own loop.
+            PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        if (got < 0) break;
+        if (!IsDialogMessageA(window, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    for (HWND other : others.windows)
+        if (IsWindow(other)) EnableWindow(other, TRUE);
+    // The window that was active before gets the input back, as it does
+    // when a dialog box closes.
+    if (active && IsWindow(active) && IsWindowEnabled(active)) SetActiveWindow(active);
+}
+
+}  // namespace tessary
