@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "frame/rounding.h"
 #include "mod_gen_app.h"
 
 namespace dovetta {
@@ -21,8 +22,8 @@ std::wstring LowerCase(std::wstring text) {
 
 bool TimerInterval::Assign(double milliseconds) {
     if (!std::isfinite(milliseconds)) return false;
-    // nearbyint rounds in the current mode, which is round-to-nearest-even.
-    double rounded = std::nearbyint(milliseconds);
+    // Halves to the even neighbour, whatever rounding mode the process runs in.
+    double rounded = tessary::NearestEven(milliseconds);
     if (rounded < 0.0 || rounded > 65535.0) return false;
     value_ = static_cast<long>(rounded);
     return true;

@@ -7,7 +7,6 @@
 
 #include "frame/handles.h"
 #include "frame/text.h"
-#include "printdialog/gdi_selection.h"
 
 namespace tessary::print_dialog {
 

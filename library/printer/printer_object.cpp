@@ -22,7 +22,6 @@
 namespace tessary {
 namespace {
 
-VARIANT_BOOL ToVariantBool(bool value) noexcept { return value ? VARIANT_TRUE : VARIANT_FALSE; }
 long In(const LONG* value) noexcept { return value ? *value : 0; }
 // The text of a by-reference BSTR with its full counted length, embedded NULs
 // included; a missing or null BSTR is the empty text.

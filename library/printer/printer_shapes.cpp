@@ -4,7 +4,7 @@
 
 #include "frame/errors.h"
 #include "frame/variant_convert.h"
-#include "printdialog/gdi_selection.h"
+#include "frame/handles.h"
 #include "printer/printer_math.h"
 #include "printer/showing_result.h"
 
