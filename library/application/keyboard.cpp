@@ -12,11 +12,13 @@ public:
     UINT MapKey(UINT code, UINT mapType) override { return MapVirtualKeyA(code, mapType); }
 };
 
+// At namespace scope, made when the DLL loads: a function-local static would
+// take the run-time's guard for thread-safe initialisation, whose locks the
+// posix threads library never gives back when the DLL is unloaded.
+SystemKeyboardImpl gKeyboard;
+
 }  // namespace
 
-Keyboard& SystemKeyboard() {
-    static SystemKeyboardImpl keyboard;
-    return keyboard;
-}
+Keyboard& SystemKeyboard() { return gKeyboard; }
 
 }  // namespace tessary

@@ -105,7 +105,7 @@ TEST(Lifetime, ThousandsOfCyclesKeepNothing) {
     EXPECT_EQ(S_OK, library.CanUnloadNow());
 }
 
-// Unloading the DLL lets go of everything it made: loaded, used (objects of
+// Unloading the DLL lets go of everything it made: loaded, used (an object of
 // every class, the type information of each) and freed again, two hundred
 // times, the process keeps no more kernel handles than before.
 TEST(Lifetime, UnloadAndReloadKeepNothing) {
@@ -113,7 +113,7 @@ TEST(Lifetime, UnloadAndReloadKeepNothing) {
     auto cycle = [] {
         LoadedLibrary library;
         ASSERT_TRUE(library.get());
-        for (const CLSID* clsid : {&CLSID_xRegistry, &CLSID_xApplication}) {
+        for (const CLSID* clsid : {&CLSID_xRegistry, &CLSID_xApplication, &CLSID_xPrinter, &CLSID_xMixer}) {
             ComPtr<IDispatch> object = library.Create<IDispatch>(*clsid);
             ASSERT_TRUE(object);
             ComPtr<ITypeInfo> info;
