@@ -9,6 +9,29 @@
 #include "printer/showing_result.h"
 
 namespace tessary {
+namespace {
+
+// The caller's DrawText flags as pPrintWrapped passes them on. Dropped:
+// DT_MODIFYSTRING and DT_CALCRECT (the platform would write into the text,
+// or measure instead of drawing: the member measures on its own),
+// DT_TABSTOP (it turns the flags' high byte into a tab width), bits that
+// DrawText does not define, and all but one ellipsis style (end, else word,
+// else path): Wine aborts the process on DT_PATH_ELLIPSIS with DT_END_ELLIPSIS.
+UINT WrappedTextFormat(long flags) {
+    const UINT kDefined = 0x003FFFFF;
+    UINT format = static_cast<UINT>(flags) & kDefined & ~static_cast<UINT>(DT_MODIFYSTRING | DT_CALCRECT | DT_TABSTOP);
+    const UINT ellipses = DT_END_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PATH_ELLIPSIS;
+    UINT kept = 0;
+    for (UINT style : {UINT(DT_END_ELLIPSIS), UINT(DT_WORD_ELLIPSIS), UINT(DT_PATH_ELLIPSIS)}) {
+        if (format & style) {
+            kept = style;
+            break;
+        }
+    }
+    return (format & ~ellipses) | kept;
+}
+
+}  // namespace
 
 using namespace printer_math;
 
@@ -45,8 +68,7 @@ void Printer::PrintWrapped(std::wstring_view text, long left, long right, long t
         std::wstring terminated(text);
         terminated.push_back(L'\0');
         AnsiText bytes(terminated);
-        // DT_MODIFYSTRING would let the platform write past the text.
-        UINT format = static_cast<UINT>(flags) & ~static_cast<UINT>(DT_MODIFYSTRING);
+        const UINT format = WrappedTextFormat(flags);
         DrawTextA(dc, bytes.c_str(), -1, &box, format | DT_CALCRECT | DT_WORDBREAK);
         DrawTextA(dc, bytes.c_str(), -1, &box, format | DT_WORDBREAK);
         SetCurrentY(Convert(Conversion::DotToLogY, box.bottom));

@@ -153,22 +153,16 @@ TEST_F(AlsaNull, ObjectsOneAfterAnother) {
     EXPECT_NEAR(30000, LONG(DeviceValue(0)), 1);
 }
 
-// Objects made and used in eight threads at the same moment, each in its own
-// apartment: the library's mixer calls never overlap (Wine's winmm crashes
-// when mixers are opened from several threads at once).
-TEST_F(AlsaNull, ObjectsInEightThreadsAtOnce) {
-    constexpr int kThreads = 8, kCycles = 12;  // within the process's 256 mixer handles
-    struct Work {
-        const LoadedLibrary* library;
-        const std::wstring* device;
-        HANDLE start;
-        LONG good = 0;
-    };
-    const std::wstring device = DeviceName();
-    Work work{&library_, &device, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    ASSERT_TRUE(work.start);
-    auto body = [](void* context) -> DWORD {
-        auto* w = static_cast<Work*>(context);
+// One thread's share of the work below: objects made and used in its own apartment.
+struct MixerWork {
+    static constexpr int kCycles = 12;
+    const LoadedLibrary* library;
+    const std::wstring* device;
+    HANDLE start;
+    LONG good = 0;
+
+    static DWORD WINAPI Run(void* context) {
+        auto* w = static_cast<MixerWork*>(context);
         ComApartment apartment;
         WaitForSingleObject(w->start, INFINITE);
         for (int i = 0; i < kCycles; ++i) {
@@ -182,17 +176,27 @@ TEST_F(AlsaNull, ObjectsInEightThreadsAtOnce) {
                 InterlockedIncrement(&w->good);
         }
         return 0;
-    };
+    }
+};
+
+// Objects made and used in eight threads at the same moment, each in its own
+// apartment: the library's mixer calls never overlap (Wine's winmm crashes
+// when mixers are opened from several threads at once).
+TEST_F(AlsaNull, ObjectsInEightThreadsAtOnce) {
+    constexpr int kThreads = 8;  // 96 objects: within the process's 256 mixer handles
+    const std::wstring device = DeviceName();
+    MixerWork work{&library_, &device, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    ASSERT_TRUE(work.start);
     HANDLE threads[kThreads];
     for (HANDLE& thread : threads) {
-        thread = CreateThread(nullptr, 0, body, &work, 0, nullptr);
+        thread = CreateThread(nullptr, 0, &MixerWork::Run, &work, 0, nullptr);
         ASSERT_TRUE(thread);
     }
     SetEvent(work.start);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(kThreads, threads, TRUE, 60000));
     for (HANDLE thread : threads) CloseHandle(thread);
     CloseHandle(work.start);
-    EXPECT_EQ(kThreads * kCycles, work.good);
+    EXPECT_EQ(kThreads * MixerWork::kCycles, work.good);
     EXPECT_TRUE(log_.Messages().empty());
 }
 

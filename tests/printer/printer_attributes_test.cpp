@@ -217,6 +217,11 @@ TEST_F(PageTest, PrintWrappedEndsAtTheBlockBottomAndKeepsUpdatingThePosition) {
     // DT_MODIFYSTRING in the caller's flags cannot make the platform write
     // into the text.
     P().PrintWrapped(text, 0, 100, 0, DT_MODIFYSTRING | DT_END_ELLIPSIS | DT_SINGLELINE);
+    // Nor can any other combination end the process: two ellipsis styles at
+    // once on a narrow block (Wine aborts on those), every bit set, and the
+    // flags that would measure instead of drawing or read a tab width.
+    for (long flags : {0xC000L, 0x4C000L, -1L, long(DT_CALCRECT | DT_TABSTOP | 0x0800FF00)})
+        P().PrintWrapped(L"abc", 0, 4, 100, flags);
     EXPECT_TRUE(log_.Messages().empty());
 }
 
