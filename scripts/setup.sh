@@ -70,6 +70,8 @@ for arch in $arches; do
     for step in "$TESSARY_ROOT"/tests/support/setup.d/*.sh; do
       [ -e "$step" ] && bash "$step"
     done
+    # Prefixes made before the fonts were installed get them too.
+    for prefix in "$TESSARY_BUILD"/wine/*/; do link_wine_fonts "${prefix%/}"; done
     register
     # The display-bound prefix was used without a display just now; a wineserver
     # stays bound to the display it first saw, so let the next user start afresh.
