@@ -56,10 +56,8 @@ exits_with() { local want=$1; shift; "$@"; local rc=$?; [ $rc -eq $((want % 256)
 
 # ---------------------------------------------------------------- the machine
 
-# 64-bit Windows has a 32-bit view beside the native one.
-wow64=no
-[ "$arch" = x64 ] && wow64=yes
-views="64"; [ $wow64 = yes ] && views="64 32"
+# The registry views: 64-bit Windows has a 32-bit one beside the native one.
+views="64 32"
 [ "$arch" = x86 ] && views="32"
 x86_runs() { x86_runnable; }
 
