@@ -80,6 +80,19 @@ make_prefix() {
   # Without a window manager every dialog close would stall for seconds.
   WINEPREFIX=$prefix wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   WINEPREFIX=$prefix wineserver -w
+  link_wine_fonts "$prefix"
+}
+
+# Wine's own fonts (package fonts-wine) into the prefix's Fonts folder, the
+# only place this Wine looks for them: MS Sans Serif, the font the dialogs
+# are designed in (without it Wine substitutes a wider one and captions are
+# cut short), Tahoma, and Marlett for the caption buttons. Quick when done.
+link_wine_fonts() {
+  local fonts=/usr/share/wine/fonts target=$1/drive_c/windows/Fonts f
+  [ -d "$fonts" ] && [ -d "$target" ] || return 0
+  for f in "$fonts"/*; do
+    [ -e "$target/${f##*/}" ] || ln -s "$f" "$target/"
+  done
 }
 
 use_arch "${TESSARY_ARCH:-x64}"

@@ -10,7 +10,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 packages=(cmake ninja-build mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev
           wine wine32:i386 wine64 googletest xvfb x11-apps x11-utils ghostscript python3
-          libasound2 libasound2:i386)
+          libasound2 libasound2:i386 wixl fonts-wine)
 
 install_packages() {
   local missing=()
@@ -70,6 +70,8 @@ for arch in $arches; do
     for step in "$TESSARY_ROOT"/tests/support/setup.d/*.sh; do
       [ -e "$step" ] && bash "$step"
     done
+    # Prefixes made before the fonts were installed get them too.
+    for prefix in "$TESSARY_BUILD"/wine/*/; do link_wine_fonts "${prefix%/}"; done
     register
     # The display-bound prefix was used without a display just now; a wineserver
     # stays bound to the display it first saw, so let the next user start afresh.

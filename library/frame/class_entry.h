@@ -1,6 +1,7 @@
 // One published class as the server's entry points see it: its identity and
 // how to make one. The server's table of these drives DllGetClassObject,
-// DllRegisterServer and DllUnregisterServer.
+// DllRegisterServer and DllUnregisterServer, and the installer packages'
+// registry data (installer/make_wxs.py reads the table and kThreadingModel).
 #pragma once
 #include <windows.h>
 
@@ -13,5 +14,8 @@ struct ClassEntry {
     const wchar_t* progId;  // library name, a point, class name
     CreateFunction create;
 };
+
+// Every class is used on its creator's thread only (apartment model).
+constexpr wchar_t kThreadingModel[] = L"Apartment";
 
 }  // namespace tessary

@@ -65,7 +65,7 @@ HRESULT RegisterServer(const std::wstring& modulePath, const ClassEntry* classes
         std::wstring clsidKey = L"CLSID\\" + GuidText(*entry.clsid);
         LONG rc = SetString(HKEY_CLASSES_ROOT, clsidKey, nullptr, entry.progId);
         if (rc == ERROR_SUCCESS) rc = SetString(HKEY_CLASSES_ROOT, clsidKey + L"\\InprocServer32", nullptr, modulePath);
-        if (rc == ERROR_SUCCESS) rc = SetString(HKEY_CLASSES_ROOT, clsidKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
+        if (rc == ERROR_SUCCESS) rc = SetString(HKEY_CLASSES_ROOT, clsidKey + L"\\InprocServer32", L"ThreadingModel", kThreadingModel);
         if (rc == ERROR_SUCCESS) rc = SetString(HKEY_CLASSES_ROOT, clsidKey + L"\\ProgID", nullptr, entry.progId);
         if (rc == ERROR_SUCCESS) rc = SetString(HKEY_CLASSES_ROOT, clsidKey + L"\\TypeLib", nullptr, libid);
         if (rc == ERROR_SUCCESS) rc = SetString(HKEY_CLASSES_ROOT, clsidKey + L"\\Version", nullptr, version);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "frm_dovetta.h"
+#include "support/caption_fit.h"
 #include "support/test_support.h"
 
 using namespace dovetta;
@@ -104,6 +105,7 @@ std::wstring TextOf(HWND window) {
 struct Sighting {
     bool visible = false;
     std::wstring label;
+    CaptionFit fit;  // the result line as shown
 };
 Sighting g_sighting;
 HWND g_watched = nullptr;
@@ -111,6 +113,7 @@ void CALLBACK Watch(HWND, UINT, UINT_PTR, DWORD) {
     if (g_watched && IsWindow(g_watched) && IsWindowVisible(g_watched)) {
         g_sighting.visible = true;
         g_sighting.label = TextOf(Control(g_watched, frmDovetta::kLabelId));
+        g_sighting.fit = MeasureCaption(Control(g_watched, frmDovetta::kLabelId));
     }
 }
 
@@ -146,6 +149,29 @@ TEST(Form, TickWritesInOrderShowsTheResultAndUnloads) {
     EXPECT_GE(took, 1900u);
     EXPECT_LT(took, 3500u);
     EXPECT_TRUE(messages.Messages().empty());
+}
+
+// Both result lines fit the label in its 12-point bold font: the design text
+// the window is loaded with, and the never-dial text it shows.
+TEST(Form, ResultLinesFitTheLabel) {
+    ComApartment com;
+    MessageLog messages;
+    StoreLog log;
+    frmDovetta form(GetModuleHandleW(nullptr), L"never", FakeFactory(&log));
+    ASSERT_EQ(S_OK, form.Load());
+    CaptionFit loaded = MeasureCaption(Control(form.window(), frmDovetta::kLabelId));
+    EXPECT_EQ(frmDovetta::kDefaultText, loaded.text);
+    EXPECT_TRUE(loaded.Fits()) << loaded.Describe();
+
+    g_sighting = Sighting();
+    g_watched = form.window();
+    UINT_PTR watch = SetTimer(nullptr, 0, 50, Watch);
+    ASSERT_TRUE(PumpUntil([&] { return !form.loaded(); }, 5000));
+    KillTimer(nullptr, watch);
+    g_watched = nullptr;
+    ASSERT_TRUE(g_sighting.visible);
+    EXPECT_EQ(frmDovetta::kNeverText, g_sighting.fit.text);
+    EXPECT_TRUE(g_sighting.fit.Fits()) << g_sighting.fit.Describe();
 }
 
 TEST(Form, FailedFirstWriteSkipsTheRestAndReportsTheError) {

@@ -13,6 +13,7 @@
 
 #include "printdialog/print_dialog.h"
 #include "printer/printer_test_support.h"
+#include "support/caption_fit.h"
 #include "support/test_support.h"
 
 using namespace tessary;
@@ -205,6 +206,28 @@ TEST_F(DialogWindow, TabOrderFollowsTheDesign) {
         expected.push_back(kControls[control].id);
     EXPECT_EQ(expected, stops);
     ShowWindow(window_, SW_HIDE);
+}
+
+// Every caption the user reads in either mode is whole: the labels (the
+// printer's status lines included), the buttons, check boxes and option
+// buttons, each in the font the control draws with.
+TEST_F(DialogWindow, EveryCaptionFitsItsControlInBothModes) {
+    for (bool setup : {false, true}) {
+        dialog_->ApplyMode(setup, false);
+        int measured = 0;
+        for (int i = 0; i < kControlCount; ++i) {
+            const ControlDesign& design = kControls[i];
+            if (design.kind != Kind::Label && design.kind != Kind::Button && design.kind != Kind::Check &&
+                design.kind != Kind::Option)
+                continue;
+            if (!HasVisibleStyle(Item(i))) continue;  // not part of this mode
+            CaptionFit fit = MeasureCaption(Item(i));
+            EXPECT_TRUE(fit.Fits()) << (setup ? "setup" : "print") << " mode, " << design.name << ": "
+                                    << fit.Describe();
+            ++measured;
+        }
+        EXPECT_GE(measured, setup ? 10 : 14) << "captions measured in " << (setup ? "setup" : "print") << " mode";
+    }
 }
 
 TEST_F(DialogWindow, SpinControl) {
