@@ -24,14 +24,20 @@ std::string RunProbe() {
     std::wstring command = L"\"" + BinDir() + kProbe + L"\"";
     BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &process);
     CloseHandle(write);
+    // The probe's one line fits the pipe's buffer: wait for the probe to end,
+    // then take what it wrote. Waiting for the pipe's end instead would hang
+    // when a process the probe made Wine start (its desktop process) inherits
+    // the write end and lives on.
     std::string output;
-    char buffer[256];
-    DWORD n = 0;
-    while (started && ReadFile(read, buffer, sizeof buffer, &n, nullptr) && n > 0) output.append(buffer, n);
     if (started) {
         WaitForSingleObject(process.hProcess, 30000);
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
+        char buffer[256];
+        DWORD available = 0, n = 0;
+        while (PeekNamedPipe(read, nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
+               ReadFile(read, buffer, sizeof buffer, &n, nullptr) && n > 0)
+            output.append(buffer, n);
     }
     CloseHandle(read);
     return output.substr(0, output.find_first_of("\r\n"));
