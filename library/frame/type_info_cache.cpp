@@ -1,6 +1,7 @@
 #include "frame/type_info_cache.h"
 
 #include "frame/com_ptr.h"
+#include "frame/handles.h"
 #include "frame/module.h"
 
 namespace tessary {
@@ -20,14 +21,6 @@ struct Entry {
 Entry gEntries[8];
 size_t gCount = 0;
 
-class ExclusiveLock {
-public:
-    ExclusiveLock() { AcquireSRWLockExclusive(&gLock); }
-    ExclusiveLock(const ExclusiveLock&) = delete;
-    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-    ~ExclusiveLock() { ReleaseSRWLockExclusive(&gLock); }
-};
-
 HRESULT LoadLibraryLocked() {
     if (gLibrary) return S_OK;
     return LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, &gLibrary);
@@ -38,7 +31,7 @@ HRESULT LoadLibraryLocked() {
 HRESULT GetLibraryTypeLib(ITypeLib** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    ExclusiveLock lock;
+    ExclusiveLock lock(gLock);
     HRESULT hr = LoadLibraryLocked();
     if (FAILED(hr)) return hr;
     gLibrary->AddRef();
@@ -49,7 +42,7 @@ HRESULT GetLibraryTypeLib(ITypeLib** out) {
 HRESULT GetInterfaceTypeInfo(REFIID iid, ITypeInfo** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    ExclusiveLock lock;
+    ExclusiveLock lock(gLock);
     for (size_t i = 0; i < gCount; ++i) {
         if (IsEqualIID(gEntries[i].iid, iid)) {
             gEntries[i].info->AddRef();
@@ -79,7 +72,7 @@ HRESULT GetInterfaceTypeInfo(REFIID iid, ITypeInfo** out) {
 }
 
 void ReleaseTypeInfoCache() {
-    ExclusiveLock lock;
+    ExclusiveLock lock(gLock);
     for (size_t i = 0; i < gCount; ++i) gEntries[i].info->Release();
     gCount = 0;
     if (gLibrary) gLibrary->Release();

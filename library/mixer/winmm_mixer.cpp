@@ -1,5 +1,7 @@
 #include "mixer/mixer_device.h"
 
+#include "frame/handles.h"
+
 namespace tessary {
 namespace {
 
@@ -8,44 +10,36 @@ namespace {
 // apartments its objects live in.
 SRWLOCK gMixerCalls = SRWLOCK_INIT;
 
-class SerialCall {
-public:
-    SerialCall() { AcquireSRWLockExclusive(&gMixerCalls); }
-    SerialCall(const SerialCall&) = delete;
-    SerialCall& operator=(const SerialCall&) = delete;
-    ~SerialCall() { ReleaseSRWLockExclusive(&gMixerCalls); }
-};
-
 }  // namespace
 
-UINT WinmmMixer::GetNumDevs() { SerialCall serial; return mixerGetNumDevs(); }
+UINT WinmmMixer::GetNumDevs() { ExclusiveLock serial(gMixerCalls); return mixerGetNumDevs(); }
 
-MMRESULT WinmmMixer::Open(UINT device, HMIXER* handle) { SerialCall serial; return mixerOpen(handle, device, 0, 0, 0); }
+MMRESULT WinmmMixer::Open(UINT device, HMIXER* handle) { ExclusiveLock serial(gMixerCalls); return mixerOpen(handle, device, 0, 0, 0); }
 
-MMRESULT WinmmMixer::Close(HMIXER handle) { SerialCall serial; return mixerClose(handle); }
+MMRESULT WinmmMixer::Close(HMIXER handle) { ExclusiveLock serial(gMixerCalls); return mixerClose(handle); }
 
 MMRESULT WinmmMixer::GetDevCaps(UINT device, MIXERCAPSA* caps, UINT size) {
-    SerialCall serial;
+    ExclusiveLock serial(gMixerCalls);
     return mixerGetDevCapsA(device, caps, size);
 }
 
 MMRESULT WinmmMixer::GetLineInfo(HMIXER handle, MIXERLINEA* line, DWORD flags) {
-    SerialCall serial;
+    ExclusiveLock serial(gMixerCalls);
     return mixerGetLineInfoA(reinterpret_cast<HMIXEROBJ>(handle), line, flags);
 }
 
 MMRESULT WinmmMixer::GetLineControls(HMIXER handle, MIXERLINECONTROLSA* controls, DWORD flags) {
-    SerialCall serial;
+    ExclusiveLock serial(gMixerCalls);
     return mixerGetLineControlsA(reinterpret_cast<HMIXEROBJ>(handle), controls, flags);
 }
 
 MMRESULT WinmmMixer::GetControlDetails(HMIXER handle, MIXERCONTROLDETAILS* details, DWORD flags) {
-    SerialCall serial;
+    ExclusiveLock serial(gMixerCalls);
     return mixerGetControlDetailsA(reinterpret_cast<HMIXEROBJ>(handle), details, flags);
 }
 
 MMRESULT WinmmMixer::SetControlDetails(HMIXER handle, MIXERCONTROLDETAILS* details, DWORD flags) {
-    SerialCall serial;
+    ExclusiveLock serial(gMixerCalls);
     return mixerSetControlDetails(reinterpret_cast<HMIXEROBJ>(handle), details, flags);
 }
 
