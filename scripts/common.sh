@@ -72,14 +72,22 @@ make_prefix() {
   mkdir -p "$prefix"
   WINEPREFIX=$prefix DISPLAY= wine wineboot -i >/dev/null 2>&1 || true
   # The registry files are written when the prefix's wineserver ends.
-  WINEPREFIX=$prefix wineserver -w
+  WINEPREFIX=$prefix wineserver -w || true
   if [ ! -f "$prefix/system.reg" ]; then
     echo "could not create the Wine prefix $prefix with $TESSARY_WINE_LOADER" >&2
     return 1
   fi
-  # Without a window manager every dialog close would stall for seconds.
-  WINEPREFIX=$prefix wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  WINEPREFIX=$prefix wineserver -w
+  # Without a window manager every dialog close would stall for seconds. The
+  # first call into a prefix just made can fail once (seen with 64-bit
+  # prefixes that also hold the 32-bit side): one more try after the
+  # prefix's wineserver has settled.
+  local try
+  for try in 1 2 3; do
+    WINEPREFIX=$prefix wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 && break
+    WINEPREFIX=$prefix wineserver -w 2>/dev/null || true
+    sleep 1
+  done
+  WINEPREFIX=$prefix wineserver -w || true
   link_wine_fonts "$prefix"
 }
 
