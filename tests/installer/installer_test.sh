@@ -65,15 +65,17 @@ x86_runs() { x86_runnable; }
 # registry files when the prefix's wineserver ends. Left out: key
 # timestamps, the driver date Wine renews at every start, temporary folders,
 # and the installer's record of where it last found a product's package
-# (SourceList), which every install of it extends, and the console settings
-# Wine writes the first time a console program starts without a terminal.
+# (SourceList), which every install of it extends, the console settings
+# Wine writes the first time a console program starts without a terminal,
+# and the state its audio drivers keep below Software\Wine\Drivers the first
+# time one loads.
 snapshot() {  # snapshot <name>
   WINEPREFIX=$prefix wineserver -k 2>/dev/null
   WINEPREFIX=$prefix wineserver -w 2>/dev/null
   local f
   for f in system user; do
     sed -E 's/^(\[.*\]) [0-9]+$/\1/; /^#time=/d; /^"DriverDateData"=/d' "$prefix/$f.reg" |
-      awk '/^\[/ { skip = ($0 ~ /\\\\SourceList(\\\\|\])/ || $0 ~ /^\[Console(\\\\|\])/) } !skip' > "$work/$1.$f"
+      awk '/^\[/ { skip = ($0 ~ /\\\\SourceList(\\\\|\])/ || $0 ~ /^\[Console(\\\\|\])/ || $0 ~ /^\[Software\\\\Wine\\\\Drivers\\\\/) } !skip' > "$work/$1.$f"
   done
   (cd "$prefix/drive_c" && find . \( -path './windows/temp' -o -path './users/*/Temp' -o -path './users/*/AppData/Local/Temp' \) -prune \
      -o -printf '%y %p %s\n' | sort) > "$work/$1.files"
