@@ -8,23 +8,15 @@
 #include <cmath>
 
 #include "frame/errors.h"
+#include "support/thrown_error.h"
 #include "printer/printer_math.h"
 #include "printer/printer_state.h"
 
 using namespace tessary;
+using tessary::test::ErrorNumber;
 using namespace tessary::printer_math;
 
 namespace {
-
-template <class Body>
-long ErrorNumber(Body body) {
-    try {
-        body();
-    } catch (const RuntimeError& e) {
-        return e.number;
-    }
-    return 0;
-}
 
 TEST(PrinterMath, ProductsAndSumsAre32BitWithOverflow) {
     EXPECT_EQ(1491308 * 1440, CheckedMul(1491308, 1440));

@@ -7,21 +7,13 @@
 #include <cmath>
 
 #include "frame/errors.h"
+#include "support/thrown_error.h"
 #include "frame/rounding.h"
 
 using namespace tessary;
+using tessary::test::ErrorNumber;
 
 namespace {
-
-template <class Body>
-long ErrorNumber(Body body) {
-    try {
-        body();
-    } catch (const RuntimeError& e) {
-        return e.number;
-    }
-    return 0;
-}
 
 TEST(Rounding, HalvesGoToTheEvenNeighbour) {
     EXPECT_EQ(2, RoundHalfEven(2.5));
