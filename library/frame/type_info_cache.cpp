@@ -21,6 +21,17 @@ struct Entry {
 Entry gEntries[8];
 size_t gCount = 0;
 
+// The prepared information of `iid` (AddRef'd), or null; the lock is held.
+ITypeInfo* CachedLocked(REFIID iid) {
+    for (size_t i = 0; i < gCount; ++i) {
+        if (IsEqualIID(gEntries[i].iid, iid)) {
+            gEntries[i].info->AddRef();
+            return gEntries[i].info;
+        }
+    }
+    return nullptr;
+}
+
 HRESULT LoadLibraryLocked() {
     if (gLibrary) return S_OK;
     return LoadTypeLibEx(ModulePath().c_str(), REGKIND_NONE, &gLibrary);
@@ -42,14 +53,15 @@ HRESULT GetLibraryTypeLib(ITypeLib** out) {
 HRESULT GetInterfaceTypeInfo(REFIID iid, ITypeInfo** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
+    // Every call through IDispatch asks: the common case, an interface already
+    // prepared, only reads and takes the lock shared.
+    AcquireSRWLockShared(&gLock);
+    *out = CachedLocked(iid);
+    ReleaseSRWLockShared(&gLock);
+    if (*out) return S_OK;
+
     ExclusiveLock lock(gLock);
-    for (size_t i = 0; i < gCount; ++i) {
-        if (IsEqualIID(gEntries[i].iid, iid)) {
-            gEntries[i].info->AddRef();
-            *out = gEntries[i].info;
-            return S_OK;
-        }
-    }
+    if ((*out = CachedLocked(iid))) return S_OK;  // another apartment was quicker
     HRESULT hr = LoadLibraryLocked();
     if (FAILED(hr)) return hr;
     ComPtr<ITypeInfo> found;
