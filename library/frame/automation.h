@@ -82,7 +82,9 @@ public:
         }
         return *this;
     }
-    ~Variant() { VariantClear(&v_); }
+    ~Variant() {
+        if (V_VT(&v_) != VT_EMPTY) VariantClear(&v_);
+    }
 
     VARIANT* get() { return &v_; }
     const VARIANT* get() const { return &v_; }

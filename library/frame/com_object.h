@@ -54,17 +54,15 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override {
-        ComPtr<ITypeInfo> info;
-        HRESULT hr = GetInterfaceTypeInfo(__uuidof(Interface), info.put());
-        if (FAILED(hr)) return hr;
-        return info->GetIDsOfNames(names, count, ids);
+        const PreparedInterface* prepared = GetPreparedInterface(__uuidof(Interface));
+        if (!prepared) return E_UNEXPECTED;
+        return prepared->GetIDsOfNames(names, count, ids);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception, UINT* argError) override {
-        ComPtr<ITypeInfo> info;
-        HRESULT hr = GetInterfaceTypeInfo(__uuidof(Interface), info.put());
-        if (FAILED(hr)) return hr;
-        return InvokeThroughTypeInfo(static_cast<Interface*>(this), info.get(), member, flags, params,
+        const PreparedInterface* prepared = GetPreparedInterface(__uuidof(Interface));
+        if (!prepared) return E_UNEXPECTED;
+        return InvokeThroughTypeInfo(static_cast<Interface*>(this), *prepared, member, flags, params,
                                      result, exception, argError);
     }
 

@@ -7,50 +7,56 @@
 #include "frame/com_ptr.h"
 #include "frame/errors.h"
 #include "frame/module.h"
-#include "frame/type_attributes.h"
+#include "frame/prepared_interface.h"
 #include "frame/variant_convert.h"
 
 namespace tessary {
 namespace {
 
-VARTYPE ResolveType(ITypeInfo* info, const TYPEDESC& type, bool* isEnum = nullptr) {
-    switch (type.vt) {
-    case VT_SAFEARRAY:
-        return VT_ARRAY | ResolveType(info, *type.lptdesc);
-    case VT_USERDEFINED: {
-        ComPtr<ITypeInfo> ref;
-        if (FAILED(info->GetRefTypeInfo(type.hreftype, ref.put()))) return VT_EMPTY;
-        TypeAttr attr(ref.get());
-        if (!attr) return VT_EMPTY;
-        switch (attr->typekind) {
-        case TKIND_ENUM:
-            if (isEnum) *isEnum = true;
-            return VT_I4;
-        case TKIND_ALIAS: return ResolveType(ref.get(), attr->tdescAlias, isEnum);
-        case TKIND_DISPATCH: return VT_DISPATCH;
-        case TKIND_INTERFACE: return VT_UNKNOWN;
-        default: return VT_EMPTY;
-        }
-    }
-    default:
-        return type.vt;
-    }
-}
-
 // One parameter on its way to the vtable.
 struct Slot {
     VARTYPE type = VT_EMPTY;  // declared type, without VT_BYREF
     bool byRef = false;
-    // Enumerations of the library hold handle values such as 0x80000001,
-    // which clients without unsigned types (JScript) pass as large numbers.
-    bool acceptsUnsigned = false;
+    bool acceptsUnsigned = false;  // see PreparedParameter
     VARIANT* caller = nullptr;  // the caller's argument, null when omitted
+    UINT callerIndex = 0;       // its index in rgvarg, for puArgErr
     bool passedThrough = false;  // the caller's own storage goes to the call
     SAFEARRAY* handedOut = nullptr;  // the array copy the member received
     bool guarded = false;            // handedOut is locked for the call
     Variant value;               // the typed temporary
     Variant coerced;             // what the member received, to tell whether it changed it
     VARIANT call;                // what DispCallFunc receives
+};
+
+// The slots of one call. Members have a handful of parameters: they live on
+// the stack, constructed only as far as the member declares.
+class Slots {
+public:
+    explicit Slots(UINT capacity) {
+        if (capacity > kInline) {
+            heap_.reset(new unsigned char[capacity * sizeof(Slot)]);
+            slots_ = reinterpret_cast<Slot*>(heap_.get());
+        }
+    }
+    Slots(const Slots&) = delete;
+    Slots& operator=(const Slots&) = delete;
+    ~Slots() {
+        for (UINT i = 0; i < count_; ++i) slots_[i].~Slot();
+    }
+    Slot& Add() {
+        Slot* slot = new (&slots_[count_]) Slot();
+        ++count_;
+        VariantInit(&slot->call);
+        return *slot;
+    }
+    Slot& operator[](UINT i) { return slots_[i]; }
+
+private:
+    static constexpr UINT kInline = 8;
+    alignas(Slot) unsigned char inline_[kInline * sizeof(Slot)];
+    std::unique_ptr<unsigned char[]> heap_;
+    Slot* slots_ = reinterpret_cast<Slot*>(inline_);
+    UINT count_ = 0;
 };
 
 class InvokeFailure {
@@ -78,17 +84,6 @@ SAFEARRAY* CallerArray(const VARIANT* argument) {
 bool IsOmitted(const VARIANT* v) {
     return !v || (V_VT(v) == VT_ERROR && V_ERROR(v) == DISP_E_PARAMNOTFOUND);
 }
-
-// A parameter that may be left out: one with a declared default, or an
-// optional variant (which then receives the "missing" marker).
-bool MayBeOmitted(const ELEMDESC& element) {
-    const USHORT flags = element.paramdesc.wParamFlags;
-    if ((flags & PARAMFLAG_FHASDEFAULT) && element.paramdesc.pparamdescex) return true;
-    const TYPEDESC* type = &element.tdesc;
-    if (type->vt == VT_PTR) type = type->lptdesc;
-    return (flags & PARAMFLAG_FOPT) && type->vt == VT_VARIANT;
-}
-
 
 SAFEARRAY* CopyArrayAs(SAFEARRAY* source, VARTYPE elementType) {
     if (!source) return nullptr;
@@ -265,34 +260,6 @@ long WriteBack(Slot& slot) {
     return 0;
 }
 
-FuncDesc FindFunction(ITypeInfo* info, DISPID member, WORD flags) {
-    WORD count = 0;
-    {
-        TypeAttr attr(info);
-        if (attr) count = attr->cFuncs;
-    }
-
-    // Preference order of the invoke kinds that can serve these flags.
-    INVOKEKIND wanted[2] = {INVOKE_FUNC, INVOKE_FUNC};
-    int kinds = 0;
-    if (flags & DISPATCH_PROPERTYPUTREF) {
-        wanted[kinds++] = INVOKE_PROPERTYPUTREF;
-        wanted[kinds++] = INVOKE_PROPERTYPUT;
-    } else if (flags & DISPATCH_PROPERTYPUT) {
-        wanted[kinds++] = INVOKE_PROPERTYPUT;
-    } else {
-        if (flags & DISPATCH_METHOD) wanted[kinds++] = INVOKE_FUNC;
-        if (flags & DISPATCH_PROPERTYGET) wanted[kinds++] = INVOKE_PROPERTYGET;
-    }
-    for (int k = 0; k < kinds; ++k) {
-        for (WORD i = 0; i < count; ++i) {
-            FuncDesc desc(info, i);
-            if (desc && desc->memid == member && desc->invkind == wanted[k]) return desc;
-        }
-    }
-    return FuncDesc(info);
-}
-
 void FillException(EXCEPINFO* exception, HRESULT hr) {
     if (!exception) return;
     ZeroMemory(exception, sizeof(*exception));
@@ -374,110 +341,152 @@ SAFEARRAY* ConvertArray(SAFEARRAY* source, VARTYPE elementType) {
 
 namespace {
 
-HRESULT Invoke(void* instance, ITypeInfo* info, DISPID member, WORD flags, DISPPARAMS* params, VARIANT* result,
-               EXCEPINFO* exception, UINT* argError) {
+// Whether a value of the declared type needs no conversion and can be handed
+// to the member as it stands: plain values whose bits are the value itself
+// and texts (a by-value text is only read).
+bool PassesAsIs(VARTYPE declared, const VARIANT& source) {
+    if (V_VT(&source) != declared) return false;
+    switch (declared) {
+    case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_BOOL: case VT_I4: case VT_UI4:
+    case VT_INT: case VT_UINT: case VT_ERROR: case VT_R4: case VT_R8: case VT_DATE: case VT_CY:
+    case VT_I8: case VT_UI8: case VT_BSTR:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The caller's variable behind a by-reference variant, when the member can
+// work in it directly: it holds the declared type itself (no conversion, so
+// nothing to write back), or any plain value for a declared variant.
+VARIANT* CallerStorage(VARTYPE declared, VARIANT* argument) {
+    if (V_VT(argument) != (VT_BYREF | VT_VARIANT)) return nullptr;
+    VARIANT* target = const_cast<VARIANT*>(&Deref(*argument));
+    const VARTYPE held = V_VT(target);
+    if (held & (VT_BYREF | VT_ARRAY)) return nullptr;
+    if (declared == VT_VARIANT) return target;
+    return PassesAsIs(declared, *target) ? target : nullptr;
+}
+
+// Prepares one input slot from the caller's argument (null when omitted).
+void Fill(Slot& slot, const PreparedParameter& parameter, VARIANT* argument) {
+    slot.caller = argument;
+    if (IsOmitted(argument)) {
+        if (parameter.hasDefault) {
+            Coerce(slot, parameter.defaultValue.get());
+        } else if (parameter.optionalVariant) {
+            V_VT(slot.value.get()) = VT_ERROR;
+            V_ERROR(slot.value.get()) = DISP_E_PARAMNOTFOUND;
+        } else {
+            throw InvokeFailure(DISP_E_PARAMNOTFOUND, slot.callerIndex);
+        }
+        return;
+    }
+    if (slot.byRef) {
+        if (V_VT(argument) == (VT_BYREF | slot.type) &&
+            !((slot.type & VT_ARRAY) && IsFixedOrLocked(*V_ARRAYREF(argument)))) {
+            // Already a reference of the declared type: the caller's storage is used.
+            slot.passedThrough = true;
+            slot.call = *argument;
+            return;
+        }
+        if (VARIANT* storage = CallerStorage(slot.type, argument)) {
+            slot.passedThrough = true;
+            if (slot.type == VT_VARIANT) {
+                V_VT(&slot.call) = VT_BYREF | VT_VARIANT;
+                V_VARIANTREF(&slot.call) = storage;
+            } else {
+                V_VT(&slot.call) = VT_BYREF | slot.type;
+                V_BYREF(&slot.call) = &V_UI1(storage);
+            }
+            return;
+        }
+    } else if (slot.type != VT_VARIANT && PassesAsIs(slot.type, Deref(*argument))) {
+        slot.call = Deref(*argument);  // a view of the caller's value; nothing is owned
+        return;
+    }
+    try {
+        Coerce(slot, argument);
+    } catch (const InvokeFailure& failure) {
+        throw InvokeFailure(failure.hr(), slot.callerIndex, failure.runtimeNumber());
+    }
+    if (slot.type & VT_ARRAY) {
+        slot.handedOut = V_ARRAY(slot.value.get());
+    } else if (slot.byRef && (V_VT(argument) & VT_BYREF)) {
+        VariantCopy(slot.coerced.get(), slot.value.get());
+    }
+}
+
+// Points the call at the slot's typed temporary.
+void Aim(Slot& slot) {
+    if (slot.byRef) {
+        if (slot.type == VT_VARIANT) {
+            V_VT(&slot.call) = VT_BYREF | VT_VARIANT;
+            V_VARIANTREF(&slot.call) = slot.value.get();
+        } else {
+            V_VT(&slot.call) = VT_BYREF | slot.type;
+            V_BYREF(&slot.call) = &V_UI1(slot.value.get());
+        }
+    } else {
+        slot.call = *slot.value.get();  // a shallow view; the slot keeps ownership
+    }
+}
+
+HRESULT Invoke(void* instance, const PreparedInterface& prepared, DISPID member, WORD flags, DISPPARAMS* params,
+               VARIANT* result, EXCEPINFO* exception, UINT* argError) {
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
     if (!params) params = &none;
-    const FuncDesc found = FindFunction(info, member, flags);
+    const PreparedMember* found = prepared.Find(member, flags);
     if (!found) return DISP_E_MEMBERNOTFOUND;
-    const FUNCDESC* desc = found.get();
+    const PreparedMember& desc = *found;
+    const UINT declared = desc.declared;
+    const UINT inputs = desc.inputs;
 
-    // Parameters that the caller supplies (the [retval] one is ours).
-    UINT declared = static_cast<UINT>(desc->cParams);
-    bool hasRetval = declared > 0 &&
-        (desc->lprgelemdescParam[declared - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL);
-    UINT inputs = hasRetval ? declared - 1 : declared;
+    Slots slots(declared);
+    for (UINT p = 0; p < declared; ++p) {
+        Slot& slot = slots.Add();
+        slot.type = desc.parameters[p].type;
+        slot.byRef = desc.parameters[p].byRef;
+        slot.acceptsUnsigned = desc.parameters[p].acceptsUnsigned;
+    }
 
-    std::vector<VARIANT*> argumentFor(inputs, nullptr);
-    std::vector<UINT> rgvargIndex(inputs, 0);
     UINT named = params->cNamedArgs;
+    if (named > params->cArgs) return DISP_E_BADPARAMCOUNT;
     UINT positional = params->cArgs - named;
     for (UINT i = 0; i < named; ++i) {
         DISPID id = params->rgdispidNamedArgs[i];
         UINT index = (id == DISPID_PROPERTYPUT) ? inputs - 1 : static_cast<UINT>(id);
         if (inputs == 0 || id < DISPID_PROPERTYPUT || index >= inputs) return DISP_E_PARAMNOTFOUND;
-        argumentFor[index] = &params->rgvarg[i];
-        rgvargIndex[index] = i;
+        slots[index].caller = &params->rgvarg[i];
+        slots[index].callerIndex = i;
     }
     UINT positionalLimit = (named > 0 && params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT) ? inputs - 1 : inputs;
     if (positional > positionalLimit) return DISP_E_BADPARAMCOUNT;
     for (UINT p = 0; p < positional; ++p) {
-        argumentFor[p] = &params->rgvarg[params->cArgs - 1 - p];
-        rgvargIndex[p] = params->cArgs - 1 - p;
+        slots[p].caller = &params->rgvarg[params->cArgs - 1 - p];
+        slots[p].callerIndex = params->cArgs - 1 - p;
     }
 
     // A required argument that is missing is reported the same way whatever
     // the other arguments hold: before any of them is converted.
     for (UINT p = 0; p < inputs; ++p) {
-        if (IsOmitted(argumentFor[p]) && !MayBeOmitted(desc->lprgelemdescParam[p])) {
+        if (IsOmitted(slots[p].caller) && !desc.parameters[p].MayBeOmitted()) {
             if (argError) *argError = p;
             return DISP_E_PARAMNOTFOUND;
         }
     }
 
-    std::vector<std::unique_ptr<Slot>> slots;
-    slots.reserve(declared);
     try {
         for (UINT p = 0; p < declared; ++p) {
-            const ELEMDESC& element = desc->lprgelemdescParam[p];
-            auto slot = std::make_unique<Slot>();
-            VariantInit(&slot->call);
-            const TYPEDESC* type = &element.tdesc;
-            if (type->vt == VT_PTR) {
-                slot->byRef = true;
-                type = type->lptdesc;
-            }
-            slot->type = ResolveType(info, *type, &slot->acceptsUnsigned);
-            if (slot->type == VT_EMPTY) throw InvokeFailure(DISP_E_TYPEMISMATCH, 0);
-
+            Slot& slot = slots[p];
+            if (slot.type == VT_EMPTY) throw InvokeFailure(DISP_E_TYPEMISMATCH, 0);
             if (p < inputs) {
-                VARIANT* argument = argumentFor[p];
-                USHORT paramFlags = element.paramdesc.wParamFlags;
-                slot->caller = argument;
-                if (IsOmitted(argument)) {
-                    if ((paramFlags & PARAMFLAG_FHASDEFAULT) && element.paramdesc.pparamdescex) {
-                        Coerce(*slot, &element.paramdesc.pparamdescex->varDefaultValue);
-                    } else if (slot->type == VT_VARIANT && (paramFlags & PARAMFLAG_FOPT)) {
-                        V_VT(slot->value.get()) = VT_ERROR;
-                        V_ERROR(slot->value.get()) = DISP_E_PARAMNOTFOUND;
-                    } else {
-                        throw InvokeFailure(DISP_E_PARAMNOTFOUND, p);
-                    }
-                } else if (slot->byRef && V_VT(argument) == (VT_BYREF | slot->type) &&
-                           !((slot->type & VT_ARRAY) && IsFixedOrLocked(*V_ARRAYREF(argument)))) {
-                    // Already a reference of the declared type: the caller's storage is used.
-                    slot->passedThrough = true;
-                    slot->call = *argument;
-                } else {
-                    try {
-                        Coerce(*slot, argument);
-                    } catch (const InvokeFailure& failure) {
-                        throw InvokeFailure(failure.hr(), rgvargIndex[p], failure.runtimeNumber());
-                    }
-                    if (slot->type & VT_ARRAY) {
-                        slot->handedOut = V_ARRAY(slot->value.get());
-                    } else if (slot->byRef) {
-                        VariantCopy(slot->coerced.get(), slot->value.get());
-                    }
-                }
-            } else if (slot->type != VT_VARIANT) {
-                V_VT(slot->value.get()) = slot->type;  // [retval]: zero of the declared type
+                Fill(slot, desc.parameters[p], slot.caller);
+                if (slot.passedThrough || V_VT(&slot.call) != VT_EMPTY) continue;
+            } else if (slot.type != VT_VARIANT) {
+                V_VT(slot.value.get()) = slot.type;  // [retval]: zero of the declared type
             }
-
-            if (!slot->passedThrough) {
-                if (slot->byRef) {
-                    if (slot->type == VT_VARIANT) {
-                        V_VT(&slot->call) = VT_BYREF | VT_VARIANT;
-                        V_VARIANTREF(&slot->call) = slot->value.get();
-                    } else {
-                        V_VT(&slot->call) = VT_BYREF | slot->type;
-                        V_BYREF(&slot->call) = &V_UI1(slot->value.get());
-                    }
-                } else {
-                    slot->call = *slot->value.get();  // a shallow view; the slot keeps ownership
-                }
-            }
-            slots.push_back(std::move(slot));
+            Aim(slot);
         }
     } catch (const InvokeFailure& failure) {
         if (argError) *argError = failure.arg();
@@ -487,20 +496,29 @@ HRESULT Invoke(void* instance, ITypeInfo* info, DISPID member, WORD flags, DISPP
             SetErrorInfo(0, nullptr);
         }
         return failure.hr();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
     }
 
-    std::vector<VARTYPE> types(declared);
-    std::vector<VARIANTARG*> values(declared);
+    VARTYPE typesInline[8];
+    VARIANTARG* valuesInline[8];
+    std::unique_ptr<VARTYPE[]> typesHeap;
+    std::unique_ptr<VARIANTARG*[]> valuesHeap;
+    VARTYPE* types = typesInline;
+    VARIANTARG** values = valuesInline;
+    if (declared > 8) {
+        typesHeap.reset(new VARTYPE[declared]);
+        valuesHeap.reset(new VARIANTARG*[declared]);
+        types = typesHeap.get();
+        values = valuesHeap.get();
+    }
     for (UINT p = 0; p < declared; ++p) {
+        Slot& slot = slots[p];
         // By-value variants travel whole on the stack; everything else by its own type.
-        if (!slots[p]->byRef && slots[p]->type == VT_VARIANT) {
+        if (!slot.byRef && slot.type == VT_VARIANT) {
             types[p] = VT_VARIANT;
-            values[p] = slots[p]->value.get();
+            values[p] = slot.value.get();
         } else {
-            types[p] = V_VT(&slots[p]->call);
-            values[p] = &slots[p]->call;
+            types[p] = V_VT(&slot.call);
+            values[p] = &slot.call;
         }
     }
 
@@ -511,16 +529,16 @@ HRESULT Invoke(void* instance, ITypeInfo* info, DISPID member, WORD flags, DISPP
     // call: a member that replaces it cannot free it, so its address cannot
     // come back for the replacement and the replacement is always seen.
     for (UINT p = 0; p < inputs; ++p) {
-        Slot& slot = *slots[p];
+        Slot& slot = slots[p];
         if (slot.handedOut && slot.byRef && !IsOmitted(slot.caller) && IsFixedOrLocked(CallerArray(slot.caller)) &&
             SUCCEEDED(SafeArrayLock(slot.handedOut)))
             slot.guarded = true;
     }
     SetErrorInfo(0, nullptr);
-    HRESULT hr = DispCallFunc(instance, desc->oVft, CC_STDCALL, VT_ERROR, declared, types.data(),
-                              values.data(), &returned);
+    HRESULT hr = DispCallFunc(instance, desc.vtableOffset, CC_STDCALL, VT_ERROR, declared, types, values,
+                              &returned);
     for (UINT p = 0; p < inputs; ++p) {
-        Slot& slot = *slots[p];
+        Slot& slot = slots[p];
         if (!slot.guarded) continue;
         SafeArrayUnlock(slot.handedOut);
         // Replaced: the member's attempt to free the locked copy failed.
@@ -531,7 +549,7 @@ HRESULT Invoke(void* instance, ITypeInfo* info, DISPID member, WORD flags, DISPP
 
     long writeBackError = 0;
     for (UINT p = 0; p < inputs; ++p) {
-        long refused = WriteBack(*slots[p]);
+        long refused = WriteBack(slots[p]);
         if (refused && !writeBackError) writeBackError = refused;
     }
     if (SUCCEEDED(callResult) && writeBackError) callResult = RaiseToCaller(RuntimeError::Standard(writeBackError));
@@ -541,21 +559,21 @@ HRESULT Invoke(void* instance, ITypeInfo* info, DISPID member, WORD flags, DISPP
         SetErrorInfo(0, nullptr);
         return DISP_E_EXCEPTION;
     }
-    if (hasRetval && result) {
+    if (desc.hasRetval && result) {
         VariantClear(result);
-        slots[declared - 1]->value.MoveTo(result);
+        slots[declared - 1].value.MoveTo(result);
     }
     return S_OK;
 }
 
 }  // namespace
 
-HRESULT InvokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WORD flags,
+HRESULT InvokeThroughTypeInfo(void* instance, const PreparedInterface& prepared, DISPID member, WORD flags,
                               DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
                               UINT* argError) noexcept {
     // Nothing thrown on the way (an allocation that failed) may cross the interface.
     try {
-        return Invoke(instance, info, member, flags, params, result, exception, argError);
+        return Invoke(instance, prepared, member, flags, params, result, exception, argError);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {

@@ -3,11 +3,12 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include "frame/prepared_interface.h"
 #include "frame/type_info_cache.h"
 
 namespace tessary {
 
-// IDispatch::Invoke through the interface's vtable, described by `info`.
+// IDispatch::Invoke through the interface's vtable, described by `prepared`.
 //
 // Script hosts pass every argument as VT_BYREF|VT_VARIANT, or as a plain
 // value for a literal. Each argument is coerced here to the declared type;
@@ -17,7 +18,7 @@ namespace tessary {
 // arrays go back to a VARIANT-holding caller as arrays of variants, which
 // scripts can index. Omitted optional parameters receive their declared
 // default.
-HRESULT InvokeThroughTypeInfo(void* instance, ITypeInfo* info, DISPID member, WORD flags,
+HRESULT InvokeThroughTypeInfo(void* instance, const PreparedInterface& prepared, DISPID member, WORD flags,
                               DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
                               UINT* argError) noexcept;
 
