@@ -291,4 +291,79 @@ TEST_F(DispatchTest, WrongArgumentCountAndUnknownNames) {
               object_->Invoke(0x7777, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr));
 }
 
+// Names are looked up without regard to case, with the same answers the type
+// information gives, also for parameter names and names the interface lacks.
+TEST(DispatchNames, EveryMemberAnswersAsTheTypeInformationDoes) {
+    ComApartment com;
+    for (const wchar_t* progId : {L"Tessary.xRegistry", L"Tessary.xApplication", L"Tessary.xPrinter", L"Tessary.xMixer"}) {
+        ComPtr<IDispatch> object = CreateByProgId(progId);
+        ASSERT_TRUE(object) << progId;
+        ComPtr<ITypeInfo> info;
+        ASSERT_EQ(S_OK, object->GetTypeInfo(0, 0, info.put()));
+        TYPEATTR* attr = nullptr;
+        ASSERT_EQ(S_OK, info->GetTypeAttr(&attr));
+        const WORD functions = attr->cFuncs;
+        info->ReleaseTypeAttr(attr);
+        for (WORD f = 0; f < functions; ++f) {
+            FUNCDESC* desc = nullptr;
+            ASSERT_EQ(S_OK, info->GetFuncDesc(f, &desc));
+            BSTR names[8] = {};
+            UINT count = 0;
+            info->GetNames(desc->memid, names, 8, &count);
+            info->ReleaseFuncDesc(desc);
+            ASSERT_GE(count, 1u);
+            std::wstring lower(names[0]), upper(names[0]);
+            for (wchar_t& c : lower) c = towlower(c);
+            for (wchar_t& c : upper) c = towupper(c);
+            for (const std::wstring& spelling : {std::wstring(names[0]), lower, upper}) {
+                LPOLESTR asked = const_cast<LPOLESTR>(spelling.c_str());
+                DISPID got = 0, expected = 1;
+                EXPECT_EQ(S_OK, object->GetIDsOfNames(IID_NULL, &asked, 1, 0, &got)) << spelling;
+                info->GetIDsOfNames(&asked, 1, &expected);
+                EXPECT_EQ(expected, got) << spelling;
+            }
+            if (count >= 2) {
+                // The member with its first parameter's name: the parameter's position.
+                LPOLESTR asked[2] = {names[0], names[1]};
+                DISPID got[2] = {}, expected[2] = {1, 1};
+                EXPECT_EQ(info->GetIDsOfNames(asked, 2, expected), object->GetIDsOfNames(IID_NULL, asked, 2, 0, got));
+                EXPECT_EQ(expected[1], got[1]) << names[0] << "." << names[1];
+            }
+            for (BSTR& name : names) SysFreeString(name);
+        }
+        for (const wchar_t* unknown : {L"", L"NoSuchMember", L"ClassKe", L"ClassKeyX", L"Cl\u00E1ssKey", L"QueryInterface"}) {
+            LPOLESTR asked = const_cast<LPOLESTR>(unknown);
+            DISPID got = 0, expected = 0;
+            EXPECT_EQ(info->GetIDsOfNames(&asked, 1, &expected), object->GetIDsOfNames(IID_NULL, &asked, 1, 0, &got))
+                << progId << " " << unknown;
+            EXPECT_EQ(expected, got);
+        }
+    }
+}
+
+// A variable that already holds the declared type is worked on in place; the
+// same variable passed twice is one variable to the member.
+TEST_F(DispatchTest, AVariableOfTheDeclaredTypeIsWorkedOnInPlace) {
+    VARIANT empty;
+    VariantInit(&empty);  // RegSet turns an empty value into the empty text
+    VARIANT section, name;
+    SetText(&section, L"DispatchTest");
+    SetText(&name, L"inplace");
+    VARIANT a = RefTo(&section), b = RefTo(&name), c = RefTo(&empty);
+    ASSERT_EQ(S_OK, CallByName(object_.get(), L"RegSet", DISPATCH_METHOD, {&a, &b, &c}).hr);
+    EXPECT_EQ(VT_BSTR, V_VT(&empty));
+    EXPECT_EQ(L"DispatchTest", ToWide(V_BSTR(&section)));
+
+    // One variable as both the section and the name.
+    VARIANT both, fallback;
+    SetText(&both, L"DispatchTest");
+    SetText(&fallback, L"none");
+    VARIANT x = RefTo(&both), y = RefTo(&both), z = RefTo(&fallback);
+    DispatchResult r = CallByName(object_.get(), L"RegGet", DISPATCH_METHOD, {&x, &y, &z});
+    ASSERT_EQ(S_OK, r.hr);
+    EXPECT_EQ(L"none", ToWide(V_BSTR(r.value.get())));
+    EXPECT_EQ(L"DispatchTest", ToWide(V_BSTR(&both)));
+    for (VARIANT* v : {&empty, &section, &name, &both, &fallback}) VariantClear(v);
+}
+
 }  // namespace
