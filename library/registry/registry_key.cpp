@@ -33,13 +33,13 @@ std::wstring TextForMessage(const VARIANT& value) {
     }
 }
 
-SAFEARRAY* ByteArray(const std::vector<BYTE>& bytes) {
-    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+SAFEARRAY* ByteArray(const BYTE* bytes, DWORD count) {
+    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, count);
     if (!array) ThrowRuntime(kOutOfMemory);
-    if (!bytes.empty()) {
+    if (count > 0) {
         void* data = nullptr;
         SafeArrayAccessData(array, &data);
-        memcpy(data, bytes.data(), bytes.size());
+        memcpy(data, bytes, count);
         SafeArrayUnaccessData(array);
     }
     return array;
@@ -130,24 +130,31 @@ void RegistryKey::ReadValue(VARIANT* out) {
     // A failed open leaves the handle 0, and the query below then fails.
     RegOpenKeyExA(Root(), AnsiText(sectionKey).c_str(), 0, kReadAccess, key.put());
 
+    // One query into a buffer on the stack serves the common small value;
+    // a larger one is read again into a buffer of its size.
     AnsiText name(valueKey);
     DWORD type = 0;
-    DWORD size = 0;
-    LONG rc = RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size);
-    if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) {
+    BYTE small[256];
+    std::vector<BYTE> large;
+    BYTE* buffer = small;
+    DWORD size = sizeof small;
+    LONG rc = RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, buffer, &size);
+    while (rc == ERROR_MORE_DATA) {  // again if the value grew in between
+        large.resize(size);
+        buffer = large.data();
+        rc = RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, buffer, &size);
+        if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) {
+            size = 0;  // it exists, but its data could not be read
+            rc = ERROR_SUCCESS;
+        }
+    }
+    if (rc != ERROR_SUCCESS) {
         VariantCopy(result.get(), defaultValue.get());
         result.MoveTo(out);
         return;
     }
     valueType = static_cast<long>(type);
-
-    std::vector<BYTE> data(size);
-    DWORD read = size;
-    if (size > 0) {
-        rc = RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, data.data(), &read);
-        if (rc != ERROR_SUCCESS) read = 0;
-        data.resize(read);
-    }
+    const BYTE* data = buffer;
 
     switch (type) {
     case REG_SZ:
@@ -155,9 +162,9 @@ void RegistryKey::ReadValue(VARIANT* out) {
     case REG_MULTI_SZ: {
         // The stored bytes without their terminating NUL. A value stored with
         // no data bytes at all is the empty text.
-        size_t length = data.size();
+        size_t length = size;
         if (length > 0 && data[length - 1] == 0) --length;
-        std::wstring text = FromAnsi(reinterpret_cast<const char*>(data.data()), length);
+        std::wstring text = FromAnsi(reinterpret_cast<const char*>(data), length);
         if (type == REG_EXPAND_SZ) text = ExpandVariables(text);
         V_VT(result.get()) = VT_BSTR;
         V_BSTR(result.get()) = AllocBstr(text);
@@ -166,14 +173,14 @@ void RegistryKey::ReadValue(VARIANT* out) {
     case REG_DWORD:
     case REG_DWORD_BIG_ENDIAN: {
         DWORD value = 0;
-        memcpy(&value, data.data(), data.size() < 4 ? data.size() : 4);
+        memcpy(&value, data, size < 4 ? size : 4);
         V_VT(result.get()) = VT_I4;
         V_I4(result.get()) = static_cast<LONG>(type == REG_DWORD ? value : ReverseDwordBytes(value));
         break;
     }
     default:
         V_VT(result.get()) = VT_ARRAY | VT_UI1;
-        V_ARRAY(result.get()) = ByteArray(data);
+        V_ARRAY(result.get()) = ByteArray(data, size);
         break;
     }
     result.MoveTo(out);

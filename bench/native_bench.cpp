@@ -1,0 +1,298 @@
+// Costs of the library's calls made from C++ through the vtable, each against
+// the platform calls that do the same job, interleaved round by round; the
+// cold cost of the first object of each class in a fresh process; and the
+// memory a live object takes.
+//
+// Prints "sample<TAB>pair<TAB>ours|peer<TAB>microseconds" lines, which
+// scripts/bench.sh gathers into a table with the calls.vbs/calls.js samples.
+//   native_bench <rounds>          everything
+//   native_bench --cold <progid>   one first CreateObject, in this process
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "Tessary.h"
+#include "frame/automation.h"
+#include "frame/com_ptr.h"
+
+using namespace tessary;
+
+namespace {
+
+double Now() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+void Sample(const char* pair, const char* side, double seconds, int calls) {
+    std::printf("sample\t%s\t%s\t%.3f\n", pair, side, seconds * 1e6 / calls);
+    std::fflush(stdout);
+}
+
+// Runs `ours` and `peer` one after the other, alternating which goes first.
+template <class Ours, class Peer>
+void Pair(int round, const char* name, int calls, Ours ours, Peer peer) {
+    auto time = [&](auto&& body, const char* side) {
+        double start = Now();
+        for (int i = 0; i < calls; ++i) body(i);
+        Sample(name, side, Now() - start, calls);
+    };
+    if (round % 2) {
+        time(ours, "ours");
+        time(peer, "peer");
+    } else {
+        time(peer, "peer");
+        time(ours, "ours");
+    }
+}
+
+template <class Interface>
+ComPtr<Interface> Create(const CLSID& clsid) {
+    ComPtr<Interface> object;
+    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(Interface), reinterpret_cast<void**>(object.put()));
+    return object;
+}
+
+const char kSection[] = "Software\\TessaryBench";
+
+void Registry(int rounds) {
+    ComPtr<_xRegistry> reg = Create<_xRegistry>(CLSID_xRegistry);
+    if (!reg) {
+        std::printf("note\tregistry: the class cannot be created\n");
+        return;
+    }
+    reg->put_ClassKey(static_cast<ERegistryClassConstants>(HandleToLong(HKEY_CURRENT_USER)));
+    Bstr section(L"Software\\TessaryBench"), name(L"Number");
+    reg->put_SectionKey(section.get());
+    reg->put_ValueKey(name.get());
+    const int calls = 2000;
+    for (int round = 1; round <= rounds; ++round) {
+        Pair(round, "c++ registry value let (REG_DWORD)", calls,
+             [&](int i) {
+                 reg->put_ValueType(static_cast<ERegistryValueTypes>(REG_DWORD));
+                 VARIANT v;
+                 VariantInit(&v);
+                 V_VT(&v) = VT_I4;
+                 V_I4(&v) = i;
+                 reg->put_Value(v);
+             },
+             [&](int i) {
+                 HKEY key = nullptr;
+                 DWORD value = static_cast<DWORD>(i);
+                 if (RegCreateKeyExA(HKEY_CURRENT_USER, kSection, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                                     nullptr) == ERROR_SUCCESS) {
+                     RegSetValueExA(key, "Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
+                     RegCloseKey(key);
+                 }
+             });
+        Pair(round, "c++ registry value get (REG_DWORD)", calls,
+             [&](int) {
+                 VARIANT v;
+                 VariantInit(&v);
+                 reg->get_Value(&v);
+                 VariantClear(&v);
+             },
+             [&](int) {
+                 HKEY key = nullptr;
+                 DWORD value = 0, size = 4, type = 0;
+                 if (RegOpenKeyExA(HKEY_CURRENT_USER, kSection, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+                     RegQueryValueExA(key, "Number", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+                     RegCloseKey(key);
+                 }
+             });
+    }
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSection);
+}
+
+// A 1,000 × 1,000 picture of 32-bit pixels, and its bits for the platform's own call.
+HBITMAP Picture(void** bits) {
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 1000, 1000, 1, 32, BI_RGB};
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+    if (bitmap) {
+        auto* pixels = static_cast<DWORD*>(*bits);
+        for (int i = 0; i < 1000 * 1000; ++i) pixels[i] = static_cast<DWORD>(i * 2654435761u) & 0xFFFFFF;
+    }
+    return bitmap;
+}
+
+void Printing(int rounds, const std::wstring& outputFile) {
+    ComPtr<_xPrinter> printer = Create<_xPrinter>(CLSID_xPrinter);
+    if (!printer) {
+        std::printf("note\tprinting: the class cannot be created\n");
+        return;
+    }
+    Bstr docName(L"Benchmark"), outFile(outputFile);
+    BSTR doc = docName.get(), out = outFile.get();
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    if (FAILED(printer->StartDoc(&doc, &out, &ok)) || !ok) {
+        std::printf("note\tprinting: no printer to print on (StartDoc failed)\n");
+        return;
+    }
+    printer->StartPage(&ok);
+    LONG handle = 0, widthDot = 0, scaleWidth = 0, heightDot = 0, scaleHeight = 0;
+    printer->get_hdc(&handle);
+    printer->get_WidthDot(&widthDot);
+    printer->get_ScaleWidth(&scaleWidth);
+    printer->get_HeightDot(&heightDot);
+    printer->get_ScaleHeight(&scaleHeight);
+    HDC dc = static_cast<HDC>(LongToHandle(handle));
+
+    void* bits = nullptr;
+    HBITMAP bitmap = Picture(&bits);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 1000, 1000, 1, 32, BI_RGB};
+    // Half the page's width, square, from the top left corner; the same
+    // rectangle in dots for the platform's call.
+    const LONG side = scaleWidth / 2;
+    const int dotsWide = MulDiv(side, widthDot, scaleWidth);
+    const int dotsHigh = MulDiv(side, heightDot, scaleHeight);
+    auto paint = [&](int) {
+        LONG pic = HandleToLong(bitmap), x = 0, y = 0;
+        VARIANT w, h;
+        VariantInit(&w);
+        VariantInit(&h);
+        V_VT(&w) = VT_I4;
+        V_I4(&w) = side;
+        V_VT(&h) = VT_I4;
+        V_I4(&h) = side;
+        printer->PaintPicture(&pic, &x, &y, &w, &h);
+    };
+    auto stretch = [&](int) {
+        StretchDIBits(dc, 0, 0, dotsWide, dotsHigh, 0, 0, 1000, 1000, bits, &info, DIB_RGB_COLORS, SRCCOPY);
+    };
+    const int pictures = 2;
+    for (int round = 1; round <= rounds; ++round) {
+        printer->put_Fast(VARIANT_TRUE);
+        Pair(round, "c++ PaintPicture 1000x1000, fast / StretchDIBits", pictures, paint, stretch);
+        printer->put_Fast(VARIANT_FALSE);
+        Pair(round, "c++ PaintPicture 1000x1000, banded / StretchDIBits", pictures, paint, stretch);
+
+        // 1,000 lines down the page, from the top each time.
+        Bstr line(L"The quick brown fox jumps over the lazy dog 0123456789");
+        const char ansi[] = "The quick brown fox jumps over the lazy dog 0123456789";
+        TEXTMETRICA metrics = {};
+        GetTextMetricsA(dc, &metrics);
+        Pair(round, "c++ pPrint line / TextOutA", 1000,
+             [&](int i) {
+                 if (i % 50 == 0) printer->put_CurrentY(0);
+                 BSTR text = line.get();
+                 printer->pPrint(&text);
+             },
+             [&](int i) {
+                 TextOutA(dc, 0, (i % 50) * metrics.tmHeight, ansi, static_cast<int>(sizeof ansi - 1));
+             });
+        printer->EndPage(&ok);
+        printer->StartPage(&ok);
+    }
+    printer->EndPage(&ok);
+    printer->EndDoc(&ok);
+    DeleteObject(bitmap);
+    DeleteFileW(outputFile.c_str());
+}
+
+// The process's private bytes. Wine leaves PrivateUsage at 0 and counts
+// the same committed private memory as PagefileUsage.
+SIZE_T PrivateBytes() {
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
+    return counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
+}
+
+void Memory() {
+    const int count = 10000;
+    for (const wchar_t* progId : {L"Tessary.xRegistry", L"Tessary.xPrinter", L"Tessary.xApplication", L"Tessary.xMixer",
+                                  L"Scripting.Dictionary"}) {
+        CLSID clsid;
+        if (FAILED(CLSIDFromProgID(progId, &clsid))) continue;
+        { ComPtr<IDispatch> warm = Create<IDispatch>(clsid); }
+        std::vector<ComPtr<IDispatch>> live;
+        live.reserve(count);
+        const SIZE_T before = PrivateBytes();
+        for (int i = 0; i < count; ++i) live.push_back(Create<IDispatch>(clsid));
+        const SIZE_T after = PrivateBytes();
+        std::printf("memory\t%ls\t%.0f\n", progId, static_cast<double>(after - before) / count);
+    }
+}
+
+// The first object of a class in a fresh process, the library (or the
+// platform's DLL) loaded on the way.
+int Cold(const wchar_t* progId) {
+    CoInitialize(nullptr);
+    const double start = Now();
+    CLSID clsid;
+    ComPtr<IDispatch> object;
+    if (SUCCEEDED(CLSIDFromProgID(progId, &clsid))) object = Create<IDispatch>(clsid);
+    const double elapsed = Now() - start;
+    if (!object) return 1;
+    std::printf("%.1f\n", elapsed * 1e6);
+    object.reset();
+    CoUninitialize();
+    return 0;
+}
+
+void ColdStarts(int rounds) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    for (int round = 1; round <= rounds; ++round) {
+        for (const wchar_t* progId : {L"Scripting.Dictionary", L"Tessary.xRegistry", L"Tessary.xPrinter",
+                                      L"Tessary.xApplication", L"Tessary.xMixer"}) {
+            std::wstring command = L"\"" + std::wstring(self) + L"\" --cold " + progId;
+            SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+            HANDLE read = nullptr, write = nullptr;
+            CreatePipe(&read, &write, &inherit, 0);
+            SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+            STARTUPINFOW startup = {};
+            startup.cb = sizeof startup;
+            startup.dwFlags = STARTF_USESTDHANDLES;
+            startup.hStdOutput = write;
+            startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+            PROCESS_INFORMATION process = {};
+            if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+                CloseHandle(read);
+                CloseHandle(write);
+                continue;
+            }
+            CloseHandle(write);
+            char buffer[64] = {};
+            DWORD got = 0, total = 0;
+            while (total < sizeof buffer - 1 && ReadFile(read, buffer + total, sizeof buffer - 1 - total, &got, nullptr) && got)
+                total += got;
+            WaitForSingleObject(process.hProcess, 60000);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+            CloseHandle(read);
+            if (total == 0) continue;
+            const bool peer = progId[0] == L'S';
+            char narrow[64];
+            std::snprintf(narrow, sizeof narrow, "%ls", peer ? L"Scripting.Dictionary" : progId);
+            std::printf("cold\t%s\t%s", narrow, buffer);
+        }
+    }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc == 3 && std::wcscmp(argv[1], L"--cold") == 0) return Cold(argv[2]);
+    const int rounds = argc > 1 ? _wtoi(argv[1]) : 5;
+    const std::wstring output = argc > 2 ? argv[2] : L"bench-output.ps";
+    CoInitialize(nullptr);
+    Registry(rounds);
+    Printing(rounds, output);
+    Memory();
+    ColdStarts(rounds);
+    CoUninitialize();
+    return 0;
+}
