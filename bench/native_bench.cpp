@@ -114,6 +114,32 @@ void Registry(int rounds) {
     RegDeleteTreeA(HKEY_CURRENT_USER, kSection);
 }
 
+// Name look-up on the largest interface: the object's against its own type
+// information's.
+void Names(int rounds) {
+    ComPtr<IDispatch> printer = Create<IDispatch>(CLSID_xPrinter);
+    ComPtr<ITypeInfo> info;
+    if (!printer || FAILED(printer->GetTypeInfo(0, 0, info.put()))) {
+        std::printf("note\tnames: the printer class cannot be created\n");
+        return;
+    }
+    const wchar_t* names[] = {L"pPrint", L"ScaleWidth", L"enddoc", L"PAINTPICTURE", L"FontName", L"Copies"};
+    const int calls = 20000;
+    for (int round = 1; round <= rounds; ++round) {
+        Pair(round, "c++ GetIDsOfNames", calls,
+             [&](int i) {
+                 LPOLESTR name = const_cast<LPOLESTR>(names[i % 6]);
+                 DISPID id;
+                 printer->GetIDsOfNames(IID_NULL, &name, 1, 0, &id);
+             },
+             [&](int i) {
+                 LPOLESTR name = const_cast<LPOLESTR>(names[i % 6]);
+                 DISPID id;
+                 info->GetIDsOfNames(&name, 1, &id);
+             });
+    }
+}
+
 // A 1,000 × 1,000 picture of 32-bit pixels, and its bits for the platform's own call.
 HBITMAP Picture(void** bits) {
     BITMAPINFO info = {};
@@ -289,6 +315,7 @@ int wmain(int argc, wchar_t** argv) {
     const int rounds = argc > 1 ? _wtoi(argv[1]) : 5;
     const std::wstring output = argc > 2 ? argv[2] : L"bench-output.ps";
     CoInitialize(nullptr);
+    Names(rounds);
     Registry(rounds);
     Printing(rounds, output);
     Memory();

@@ -1,0 +1,88 @@
+"""Gathers the benchmark's sample lines into one table (Markdown).
+
+Input lines, tab-separated, each starting with the architecture:
+  arch sample <pair> ours|peer <microseconds per call>   one round of a pair
+  arch cold <progid> <microseconds>                      one fresh process
+  arch memory <progid> <bytes per live object>
+"""
+import collections
+import statistics
+import sys
+
+PEERS = {
+    "vbs property get": ("VBScript property get: `ClassKey`", "`Scripting.Dictionary.Count`", 1.2),
+    "vbs method, text argument": ("VBScript method, one text argument: `StripTerminator`", "`Scripting.Dictionary.Exists`", 1.2),
+    "js property get": ("JScript property get: `ClassKey`", "`Scripting.Dictionary.Count`", 1.2),
+    "js method, text argument": ("JScript method, one text argument: `StripTerminator`", "`Scripting.Dictionary.Exists`", 1.2),
+    "vbs registry write (REG_DWORD)": ("VBScript `RegSysSet` (REG_DWORD)", "`WScript.Shell.RegWrite`", 1.0),
+    "vbs registry read (REG_DWORD)": ("VBScript `RegSysGet` (REG_DWORD)", "`WScript.Shell.RegRead`", 1.0),
+    "c++ GetIDsOfNames": ("C++ `GetIDsOfNames`, `xPrinter`", "its `ITypeInfo::GetIDsOfNames`", 1.0),
+    "c++ registry value let (REG_DWORD)": ("C++ vtable `Value` let (REG_DWORD)", "RegCreateKeyEx, RegSetValueEx, RegCloseKey", 1.1),
+    "c++ registry value get (REG_DWORD)": ("C++ vtable `Value` get (REG_DWORD)", "RegOpenKeyEx, RegQueryValueEx, RegCloseKey", 1.1),
+    "c++ PaintPicture 1000x1000, fast / StretchDIBits": ("`PaintPicture` 1000 × 1000, `Fast`", "one `StretchDIBits`", 1.1),
+    "c++ PaintPicture 1000x1000, banded / StretchDIBits": ("`PaintPicture` 1000 × 1000, banded", "one `StretchDIBits`", 1.5),
+    "c++ pPrint line / TextOutA": ("`pPrint`, one line (1,000 a round)", "`TextOutA`, same font and DC", 1.1),
+}
+
+samples = collections.defaultdict(lambda: collections.defaultdict(list))
+cold = collections.defaultdict(lambda: collections.defaultdict(list))
+memory = collections.defaultdict(dict)
+order = []
+for line in sys.stdin:
+    fields = line.rstrip("\n").split("\t")
+    if len(fields) < 4:
+        continue
+    arch, kind = fields[0], fields[1]
+    try:
+        if kind == "sample" and len(fields) == 5:
+            key = (arch, fields[2])
+            if key not in order:
+                order.append(key)
+            samples[key][fields[3]].append(float(fields[4]))
+        elif kind == "cold":
+            cold[arch][fields[2]].append(float(fields[3]))
+        elif kind == "memory":
+            memory[arch][fields[2]] = float(fields[3])
+    except ValueError:
+        continue
+
+
+def us(value):
+    return f"{value:,.2f}" if value < 100 else f"{value:,.0f}"
+
+
+def spread(values):
+    return f"{us(min(values))}–{us(max(values))}"
+
+
+print("| arch | call | µs per call (spread) | peer | peer µs (spread) | target | ratio |")
+print("|---|---|---|---|---|---|---|")
+for arch, pair in order:
+    sides = samples[(arch, pair)]
+    if not sides["ours"] or not sides["peer"]:
+        continue
+    label, peer, target = PEERS.get(pair, (pair, "peer", 0))
+    ours_median = statistics.median(sides["ours"])
+    peer_median = statistics.median(sides["peer"])
+    ratio = ours_median / peer_median if peer_median else float("inf")
+    print(f"| {arch} | {label} | {us(ours_median)} ({spread(sides['ours'])}) | {peer} | "
+          f"{us(peer_median)} ({spread(sides['peer'])}) | ≤ {target}× | **{ratio:.2f}×** |")
+
+if cold:
+    print()
+    print("| arch | first `CreateObject` in a fresh process | ms (median) | ms (spread) | ratio to `Scripting.Dictionary` |")
+    print("|---|---|---|---|---|")
+    for arch, classes in cold.items():
+        base = statistics.median(classes.get("Scripting.Dictionary", [float("nan")]))
+        for progid, values in classes.items():
+            median = statistics.median(values)
+            print(f"| {arch} | `{progid}` | {median / 1000:.1f} | {min(values) / 1000:.1f}–{max(values) / 1000:.1f} | "
+                  f"{median / base:.1f}× |")
+
+if memory:
+    print()
+    print("| arch | live object (10,000 of a class) | private bytes per object |")
+    print("|---|---|---|")
+    for arch, classes in memory.items():
+        for progid, value in classes.items():
+            print(f"| {arch} | `{progid}` | {value:,.0f} |")
