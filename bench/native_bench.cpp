@@ -5,7 +5,8 @@
 //
 // Prints "sample<TAB>pair<TAB>ours|peer<TAB>microseconds" lines, which
 // scripts/bench.sh gathers into a table with the calls.vbs/calls.js samples.
-//   native_bench <rounds>          everything
+//   native_bench <rounds> [output file] [quick]   everything ("quick": a
+//                                  fraction of the calls, to check the program)
 //   native_bench --cold <progid>   one first CreateObject, in this process
 #include <windows.h>
 #include <psapi.h>
@@ -22,6 +23,12 @@
 using namespace tessary;
 
 namespace {
+
+// 1 for a measurement; a quick check of the program itself divides every
+// count by this.
+int gDivisor = 1;
+
+int Count(int calls) { return calls / gDivisor > 0 ? calls / gDivisor : 1; }
 
 double Now() {
     static LARGE_INTEGER frequency = [] {
@@ -75,7 +82,7 @@ void Registry(int rounds) {
     Bstr section(L"Software\\TessaryBench"), name(L"Number");
     reg->put_SectionKey(section.get());
     reg->put_ValueKey(name.get());
-    const int calls = 2000;
+    const int calls = Count(2000);
     for (int round = 1; round <= rounds; ++round) {
         Pair(round, "c++ registry value let (REG_DWORD)", calls,
              [&](int i) {
@@ -124,7 +131,7 @@ void Names(int rounds) {
         return;
     }
     const wchar_t* names[] = {L"pPrint", L"ScaleWidth", L"enddoc", L"PAINTPICTURE", L"FontName", L"Copies"};
-    const int calls = 20000;
+    const int calls = Count(20000);
     for (int round = 1; round <= rounds; ++round) {
         Pair(round, "c++ GetIDsOfNames", calls,
              [&](int i) {
@@ -197,7 +204,7 @@ void Printing(int rounds, const std::wstring& outputFile) {
     auto stretch = [&](int) {
         StretchDIBits(dc, 0, 0, dotsWide, dotsHigh, 0, 0, 1000, 1000, bits, &info, DIB_RGB_COLORS, SRCCOPY);
     };
-    const int pictures = 2;
+    const int pictures = Count(2);
     for (int round = 1; round <= rounds; ++round) {
         printer->put_Fast(VARIANT_TRUE);
         Pair(round, "c++ PaintPicture 1000x1000, fast / StretchDIBits", pictures, paint, stretch);
@@ -209,7 +216,7 @@ void Printing(int rounds, const std::wstring& outputFile) {
         const char ansi[] = "The quick brown fox jumps over the lazy dog 0123456789";
         TEXTMETRICA metrics = {};
         GetTextMetricsA(dc, &metrics);
-        Pair(round, "c++ pPrint line / TextOutA", 1000,
+        Pair(round, "c++ pPrint line / TextOutA", Count(1000),
              [&](int i) {
                  if (i % 50 == 0) printer->put_CurrentY(0);
                  BSTR text = line.get();
@@ -237,7 +244,7 @@ SIZE_T PrivateBytes() {
 }
 
 void Memory() {
-    const int count = 10000;
+    const int count = Count(10000);
     for (const wchar_t* progId : {L"Tessary.xRegistry", L"Tessary.xPrinter", L"Tessary.xApplication", L"Tessary.xMixer",
                                   L"Scripting.Dictionary"}) {
         CLSID clsid;
@@ -314,6 +321,7 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 3 && std::wcscmp(argv[1], L"--cold") == 0) return Cold(argv[2]);
     const int rounds = argc > 1 ? _wtoi(argv[1]) : 5;
     const std::wstring output = argc > 2 ? argv[2] : L"bench-output.ps";
+    if (argc > 3 && std::wcscmp(argv[3], L"quick") == 0) gDivisor = 20;
     CoInitialize(nullptr);
     Names(rounds);
     Registry(rounds);

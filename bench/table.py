@@ -9,6 +9,8 @@ import collections
 import statistics
 import sys
 
+CHECK = "--check" in sys.argv[1:]  # only say whether every pair and figure is there
+
 PEERS = {
     "vbs property get": ("VBScript property get: `ClassKey`", "`Scripting.Dictionary.Count`", 1.2),
     "vbs method, text argument": ("VBScript method, one text argument: `StripTerminator`", "`Scripting.Dictionary.Exists`", 1.2),
@@ -45,6 +47,17 @@ for line in sys.stdin:
             memory[arch][fields[2]] = float(fields[3])
     except ValueError:
         continue
+
+
+if CHECK:
+    missing = [pair for pair in PEERS
+               if not any(samples[key]["ours"] and samples[key]["peer"] for key in order if key[1] == pair)]
+    missing += [f"cold start of {c}" for c in ("Scripting.Dictionary", "Tessary.xRegistry") if not any(c in v for v in cold.values())]
+    missing += [f"memory of {c}" for c in ("Tessary.xRegistry", "Tessary.xPrinter") if not any(c in v for v in memory.values())]
+    for what in missing:
+        print(f"missing: {what}")
+    print(f"{len(PEERS) - len([m for m in missing if m in PEERS])} of {len(PEERS)} pairs measured")
+    sys.exit(1 if missing else 0)
 
 
 def us(value):
