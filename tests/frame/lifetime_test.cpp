@@ -132,6 +132,29 @@ TEST(Lifetime, UnloadAndReloadKeepNothing) {
     EXPECT_LE(KernelHandleCount(), handles + 2);
 }
 
+struct FirstCallsWork {
+    const LoadedLibrary* library;
+    HANDLE start;
+    const CLSID* clsid;
+    const wchar_t* name;
+    bool ok = false;
+};
+
+// One apartment's first calls into an object: type information, a name.
+DWORD WINAPI FirstCalls(void* arg) {
+    FirstCallsWork& w = *static_cast<FirstCallsWork*>(arg);
+    ComApartment com;
+    ComPtr<IDispatch> object = w.library->Create<IDispatch>(*w.clsid);
+    WaitForSingleObject(w.start, INFINITE);
+    if (!object) return 0;
+    ComPtr<ITypeInfo> info;
+    DISPID id = DISPID_UNKNOWN, expected = DISPID_UNKNOWN;
+    LPOLESTR name = const_cast<LPOLESTR>(w.name);
+    w.ok = object->GetTypeInfo(0, 0, info.put()) == S_OK && object->GetIDsOfNames(IID_NULL, &name, 1, 0, &id) == S_OK &&
+           info->GetIDsOfNames(&name, 1, &expected) == S_OK && id == expected;
+    return 0;
+}
+
 // Several apartments making their first call into a freshly loaded library
 // at the same moment: each interface's description is prepared once, every
 // apartment gets the same answers, none waits forever, and unloading lets go.
@@ -141,33 +164,13 @@ TEST(Lifetime, ApartmentsStartingTogetherAllGetAnswers) {
         LoadedLibrary library;
         ASSERT_TRUE(library.get());
         HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        struct Work {
-            const LoadedLibrary* library;
-            HANDLE start;
-            const CLSID* clsid;
-            const wchar_t* name;
-            bool ok = false;
-        };
         const CLSID* classes[] = {&CLSID_xRegistry, &CLSID_xApplication, &CLSID_xPrinter, &CLSID_xMixer};
         const wchar_t* names[] = {L"ClassKey", L"StripTerminator", L"ScaleWidth", L"Mixer"};
-        Work work[kThreads];
+        FirstCallsWork work[kThreads];
         HANDLE threads[kThreads];
         for (int t = 0; t < kThreads; ++t) {
             work[t] = {&library, start, classes[t % 4], names[t % 4]};
-            threads[t] = CreateThread(nullptr, 0, [](void* arg) -> DWORD {
-                Work& w = *static_cast<Work*>(arg);
-                ComApartment com;
-                ComPtr<IDispatch> object = w.library->Create<IDispatch>(*w.clsid);
-                WaitForSingleObject(w.start, INFINITE);
-                if (!object) return 0;
-                ComPtr<ITypeInfo> info;
-                DISPID id = DISPID_UNKNOWN, expected = DISPID_UNKNOWN;
-                LPOLESTR name = const_cast<LPOLESTR>(w.name);
-                w.ok = object->GetTypeInfo(0, 0, info.put()) == S_OK &&
-                       object->GetIDsOfNames(IID_NULL, &name, 1, 0, &id) == S_OK &&
-                       info->GetIDsOfNames(&name, 1, &expected) == S_OK && id == expected;
-                return 0;
-            }, &work[t], 0, nullptr);
+            threads[t] = CreateThread(nullptr, 0, FirstCalls, &work[t], 0, nullptr);
             ASSERT_TRUE(threads[t]);
         }
         SetEvent(start);
