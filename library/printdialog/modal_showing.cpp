@@ -46,10 +46,7 @@ bool PrintDialog::PrepareShowing(Showing* showing) {
         // A thread other than the loading one shows its own window, made
         // now from the shared state (a window belongs to its thread).
         if (windowMade_) CreateWindowIfPossible();
-        if (Window()) {
-            FitToLoadedLayout();
-            PushAll();
-        }
+        if (Window()) FitToLoadedLayout();
     }
     View* view = nullptr;
     for (View& each : views_)

@@ -17,8 +17,7 @@ using namespace print_dialog;
 
 namespace {
 
-// The loaded instance and the lock every step on a dialog instance is taken
-// under (recursive: a handler that runs inside a lease takes it again).
+// The loaded instance; read and replaced only under Lock().
 std::shared_ptr<PrintDialog> g_dialog;
 
 const wchar_t kNoPrinter[] = L"There is no printer installed";
@@ -37,6 +36,9 @@ int IndexOf(const std::vector<int16_t>& ids, int16_t id) {
 // ---------------------------------------------------------------------------
 // Loading and unloading
 
+// The lock every step on a dialog instance is taken under: recursive, as a
+// handler that runs inside a lease (or a window message handled inside one)
+// takes it again on the same thread.
 std::recursive_mutex& PrintDialog::Lock() {
     static std::recursive_mutex lock;
     return lock;
