@@ -1,8 +1,9 @@
 // Printer objects in eight single-threaded apartments at once, all served by
 // the one print dialog of the process: every new object reads a page of the
 // printer it was given (never the zeros of a DC deleted under it), no object
-// reports a failure, and a printer choice made in one apartment is what an
-// object of another apartment adopts at its next PrintInit.
+// reports a failure, a printer choice made in one apartment is what an
+// object of another apartment adopts at its next PrintInit, and a thread
+// that did not load the dialog shows it in a window of its own.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "Tessary.h"
+#include "printdialog/dialog_layout.h"
 #include "printer_test_support.h"
 #include "support/test_support.h"
 
@@ -29,7 +31,7 @@ int CyclesPerThread() {
     if (GetEnvironmentVariableA("TESSARY_PRINTER_THREAD_CYCLES", text, sizeof text)) return atoi(text);
     char mode[16] = {};
     GetEnvironmentVariableA("TESSARY_WINE_MODE", mode, sizeof mode);
-    return std::string(mode) == "ui" ? 60 : 250;
+    return std::string(mode) == "ui" ? 40 : 250;
 }
 
 // What went wrong, counted over all threads.
@@ -162,6 +164,106 @@ TEST_F(PrinterThreads, OneChoiceForTheWholeProcess) {
     EXPECT_GT(widthThere, 0);
     EXPECT_EQ(widthThere, width);
     EXPECT_NE(widthBefore, width);  // the page turned
+    EXPECT_TRUE(log_.Messages().empty());
+}
+
+// The dialog shown from an apartment that did not load it: the window the
+// user sees belongs to the showing thread (its own message loop drives it),
+// and the printer picked there is the one the loading apartment's object
+// adopts next.
+HWND g_shownBy = nullptr;
+DWORD g_shownOwner = 0;  // the thread the shown window belongs to
+DWORD g_shownAt = 0;
+std::string g_pick;  // the printer to pick in the dialog
+void CALLBACK PickAndPrint(HWND, UINT, UINT_PTR timer, DWORD) {
+    struct Found {
+        HWND window = nullptr;
+        static BOOL CALLBACK Add(HWND window, LPARAM context) {
+            char name[16] = {};
+            GetClassNameA(window, name, sizeof name);
+            if (std::string(name) != "#32770" || !IsWindowVisible(window)) return TRUE;
+            reinterpret_cast<Found*>(context)->window = window;
+            return FALSE;
+        }
+    } found;
+    EnumThreadWindows(GetCurrentThreadId(), Found::Add, reinterpret_cast<LPARAM>(&found));
+    if (!found.window) {
+        if (GetTickCount() - g_shownAt > 15000) {
+            KillTimer(nullptr, timer);
+            ADD_FAILURE() << "no dialog of the showing thread came up";
+        }
+        return;
+    }
+    KillTimer(nullptr, timer);
+    g_shownBy = found.window;
+    g_shownOwner = GetWindowThreadProcessId(found.window, nullptr);
+    using namespace tessary::print_dialog;
+    HWND box = GetDlgItem(found.window, kControls[ComboPrinter].id);
+    int index = static_cast<int>(
+        SendMessageA(box, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(g_pick.c_str())));
+    EXPECT_GE(index, 0);
+    SendMessageA(box, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageA(found.window, WM_COMMAND, MAKEWPARAM(kControls[ComboPrinter].id, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(box));
+    SendMessageA(GetDlgItem(found.window, kControls[cmdOK].id), BM_CLICK, 0, 0);
+}
+
+TEST_F(PrinterThreads, AnotherThreadShowsTheDialogInAWindowOfItsOwn) {
+    char display[64] = {};
+    if (!GetEnvironmentVariableA("DISPLAY", display, sizeof display)) GTEST_SKIP() << "no display";
+    ComPtr<_xPrinter> here = library_.Create<_xPrinter>(CLSID_xPrinter);  // loads the dialog
+    ASSERT_TRUE(here);
+    Bstr name;
+    ASSERT_EQ(S_OK, here->get_DeviceName(name.put()));
+    const std::wstring other = ToWide(name.get()) == L"Proof A4" ? L"Proof Letter" : L"Proof A4";
+    g_pick = other == L"Proof A4" ? "Proof A4" : "Proof Letter";
+
+    HANDLE shown = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE adopted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    DWORD showingThread = 0;
+    Bstr chosenThere;
+    std::thread showing([&] {
+        showingThread = GetCurrentThreadId();
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        {
+            ComPtr<_xPrinter> there = library_.Create<_xPrinter>(CLSID_xPrinter);
+            if (there) {
+                g_shownAt = GetTickCount();
+                UINT_PTR timer = SetTimer(nullptr, 0, 20, PickAndPrint);
+                Bstr mode(L"");
+                BSTR m = mode.get();
+                EXPECT_EQ(S_OK, there->ShowPrinter(&m));
+                KillTimer(nullptr, timer);
+                there->get_DeviceName(chosenThere.put());
+            }
+            SetEvent(shown);
+            // Kept until the loading apartment has adopted the choice: its
+            // release unloads the dialog.
+            WaitForSingleObject(adopted, 30000);
+        }
+        CoUninitialize();
+    });
+    if (WaitForSingleObject(shown, 60000) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << "the dialog shown from another thread never closed";
+        fflush(stdout);
+        _exit(1);  // the other thread is stuck in a modal loop nothing can end
+    }
+    LONG window = 0;
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    EXPECT_EQ(S_OK, here->PrintInit(&window, &ok));
+    Bstr adoptedName;
+    EXPECT_EQ(S_OK, here->get_DeviceName(adoptedName.put()));
+    SetEvent(adopted);
+    showing.join();
+    CloseHandle(shown);
+    CloseHandle(adopted);
+
+    ASSERT_TRUE(g_shownBy);
+    EXPECT_EQ(showingThread, g_shownOwner);
+    EXPECT_EQ(other, ToWide(chosenThere.get()));
+    EXPECT_EQ(other, ToWide(adoptedName.get()));
+    // Its thread has ended, and its window with it.
+    EXPECT_FALSE(IsWindow(g_shownBy));
     EXPECT_TRUE(log_.Messages().empty());
 }
 
