@@ -535,7 +535,9 @@ void Soak(const char* name, const std::function<void(int)>& cycle) {
         }
     }
     if (!haveFirst) return;
-    // Later checkpoints against the first, with a small tolerance.
+    // Later checkpoints against the first, with a small tolerance. (Wine's
+    // winmm keeps about 50 bytes per mixer-device count on a machine without
+    // audio, some 0.5 MB per 10,000 mixer objects: inside it.)
     std::string grown;
     if (last.handles > first.handles + 3) grown += " handles";
     if (last.gdi > first.gdi + 3) grown += " GDI";
