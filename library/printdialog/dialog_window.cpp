@@ -6,6 +6,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "frame/module.h"
 
 namespace tessary {
@@ -15,16 +17,24 @@ using namespace print_dialog;
 void PrintDialog::CreateWindowIfPossible() {
     INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
     InitCommonControlsEx(&classes);
-    units_ = DialogUnits::Measure();
+    if (!measured_) {
+        units_ = DialogUnits::Measure();
+        measured_ = true;
+    }
     POINT corners[kControlCount];
     for (int i = 0; i < kControlCount; ++i) corners[i] = controls_[i].corner;
     std::vector<uint8_t> layout = BuildTemplate(units_, corners);
+    // Windows whose threads have ended are gone with them.
+    views_.erase(std::remove_if(views_.begin(), views_.end(), [](const View& v) { return !IsWindow(v.window); }),
+                 views_.end());
     HINSTANCE instance = ModuleHandle() ? ModuleHandle() : GetModuleHandleA(nullptr);
     // Without a display no window can be made: the dialog then keeps working
-    // on its own state alone.
-    window_ = CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(layout.data()), nullptr,
-                                         &PrintDialog::DialogProc, reinterpret_cast<LPARAM>(this));
-    if (!window_) return;
+    // on its own state alone. WM_INITDIALOG makes the window this thread's
+    // view.
+    HWND window = CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(layout.data()), nullptr,
+                                             &PrintDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    if (!window) return;
+    windowMade_ = true;
 
     HWND spin = Item(UpDown1);
     SendMessageA(spin, UDM_SETRANGE32, kCopiesMin, kCopiesMax);
@@ -37,31 +47,76 @@ void PrintDialog::CreateWindowIfPossible() {
         SetWindowPos(Item(frame), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetWindowPos(spin, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-    toolTip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance, nullptr);
-    if (toolTip_) {
+    HWND toolTip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr, instance, nullptr);
+    if (toolTip) {
+        for (View& view : views_)
+            if (view.window == window) view.toolTip = toolTip;
         TOOLINFOA tool = {};
         tool.cbSize = TTTOOLINFOA_V1_SIZE;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        tool.hwnd = window_;
+        tool.hwnd = window;
         tool.uId = reinterpret_cast<UINT_PTR>(Item(chkFast));
         tool.lpszText = const_cast<char*>(kFastToolTip);
-        SendMessageA(toolTip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+        SendMessageA(toolTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
     }
     PushAll();
+}
+
+// ---------------------------------------------------------------------------
+// The windows of the threads
+
+const PrintDialog::View* PrintDialog::CurrentView() const {
+    const DWORD thread = GetCurrentThreadId();
+    for (const View& view : views_)
+        if (view.thread == thread && IsWindow(view.window)) return &view;
+    return nullptr;
+}
+
+HWND PrintDialog::Window() const {
+    const View* view = CurrentView();
+    return view ? view->window : nullptr;
+}
+
+void PrintDialog::MarkOtherViewsStale() {
+    if (views_.size() < 2) return;
+    const DWORD thread = GetCurrentThreadId();
+    for (View& view : views_)
+        if (view.thread != thread) view.stale = true;
 }
 
 // ---------------------------------------------------------------------------
 // Messages
 
 INT_PTR CALLBACK PrintDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // Each message is handled under the lock, with a reference that keeps the
+    // instance alive while its handler runs (an unload meanwhile takes effect
+    // when the handler is done).
+    std::unique_lock<std::recursive_mutex> lock(Lock());
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
-        reinterpret_cast<PrintDialog*>(lParam)->window_ = window;
+        auto* self = reinterpret_cast<PrintDialog*>(lParam);
+        self->views_.push_back(View{GetCurrentThreadId(), window, nullptr, false});
         return TRUE;
     }
-    auto* self = reinterpret_cast<PrintDialog*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* raw = reinterpret_cast<PrintDialog*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!raw) {
+        // The instance has gone; another thread asked this one to close it.
+        if (message == kCloseViewMessage) DestroyWindow(window);
+        return FALSE;
+    }
+    std::shared_ptr<PrintDialog> self = raw->weak_from_this().lock();
     if (!self) return FALSE;
+    if (message == WM_DESTROY) {
+        // Destroyed from outside (its thread ending): no longer a view.
+        auto& views = self->views_;
+        for (auto it = views.begin(); it != views.end(); ++it)
+            if (it->window == window) {
+                views.erase(it);
+                break;
+            }
+        return FALSE;
+    }
     return self->OnMessage(message, wParam, lParam);
 }
 
@@ -154,10 +209,12 @@ void PrintDialog::OnCommand(int id, int code, HWND from) {
 // Mirroring the state into the window
 
 HWND PrintDialog::Item(int control) const {
-    return window_ ? GetDlgItem(window_, kControls[control].id) : nullptr;
+    HWND window = Window();
+    return window ? GetDlgItem(window, kControls[control].id) : nullptr;
 }
 
 void PrintDialog::PushText(int control) {
+    MarkOtherViewsStale();
     HWND item = Item(control);
     if (!item || kControls[control].kind == Kind::UpDown) return;
     pushing_ = true;
@@ -166,6 +223,7 @@ void PrintDialog::PushText(int control) {
 }
 
 void PrintDialog::PushValue(int control) {
+    MarkOtherViewsStale();
     HWND item = Item(control);
     if (!item) return;
     pushing_ = true;
@@ -174,6 +232,7 @@ void PrintDialog::PushValue(int control) {
 }
 
 void PrintDialog::PushList(int control) {
+    MarkOtherViewsStale();
     HWND item = Item(control);
     if (!item) return;
     const ControlState& list = controls_[control];
@@ -191,7 +250,8 @@ bool PrintDialog::EffectivelyVisible(int control) const {
 }
 
 void PrintDialog::PushVisible(int control) {
-    if (!window_) return;
+    MarkOtherViewsStale();
+    if (!Window()) return;
     for (int i = 0; i < kControlCount; ++i) {
         if (i != control && kControls[i].container != control) continue;
         if (HWND item = Item(i)) ShowWindow(item, EffectivelyVisible(i) ? SW_SHOWNA : SW_HIDE);
@@ -199,7 +259,8 @@ void PrintDialog::PushVisible(int control) {
 }
 
 void PrintDialog::PushPosition(int control) {
-    if (!window_) return;
+    HWND window = Window();
+    if (!window) return;
     POINT corners[kControlCount];
     for (int i = 0; i < kControlCount; ++i) corners[i] = controls_[i].corner;
     for (int i = 0; i < kControlCount; ++i) {
@@ -209,15 +270,17 @@ void PrintDialog::PushPosition(int control) {
         RECT twips = AbsoluteTwips(i, corners);
         // Through dialog units, exactly as the template placed it.
         RECT at = {units_.TwipsToUnitsX(twips.left), units_.TwipsToUnitsY(twips.top), 0, 0};
-        MapDialogRect(window_, &at);
+        MapDialogRect(window, &at);
         SetWindowPos(item, nullptr, at.left, at.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
 void PrintDialog::PushAll() {
-    if (!window_) return;
+    MarkOtherViewsStale();
+    HWND window = Window();
+    if (!window) return;
     pushing_ = true;
-    SetWindowTextA(window_, caption_.c_str());
+    SetWindowTextA(window, caption_.c_str());
     pushing_ = false;
     for (int i = 0; i < kControlCount; ++i) {
         switch (kControls[i].kind) {

@@ -9,11 +9,18 @@ namespace tessary {
 using namespace print_dialog;
 
 PrintOutcome PrintDialog::Show(bool setup, bool fast) {
-    Get().ApplyMode(setup, fast);
-    Get().ShowModal();
+    Showing showing = {};
+    bool shown = false;
+    {
+        Lease dialog = Use();
+        dialog->ApplyMode(setup, fast);
+        shown = dialog->PrepareShowing(&showing);
+    }
+    // The loop runs without the lock; the window takes it for each message.
+    if (shown) RunModal(showing);
     // Asked afresh: the dialog may have been unloaded and loaded again while
     // it was shown.
-    return Get().Outcome();
+    return Use()->Outcome();
 }
 
 PrintOutcome PrintDialog::Outcome() const {
@@ -30,12 +37,37 @@ PrintOutcome PrintDialog::Outcome() const {
 }
 
 void PrintDialog::ShowModal() {
-    if (!window_) {
-        bPrint_ = false;
-        return;
-    }
-    if (IsWindowVisible(window_)) return;  // already shown: its own loop runs
+    Showing showing = {};
+    if (PrepareShowing(&showing)) RunModal(showing);
+}
 
+bool PrintDialog::PrepareShowing(Showing* showing) {
+    if (!Window()) {
+        // A thread other than the loading one shows its own window, made
+        // now from the shared state (a window belongs to its thread).
+        if (windowMade_) CreateWindowIfPossible();
+        if (Window()) FitToLoadedLayout();
+    }
+    View* view = nullptr;
+    for (View& each : views_)
+        if (each.window == Window()) view = &each;
+    if (!view) {
+        bPrint_ = false;
+        return false;
+    }
+    if (IsWindowVisible(view->window)) return false;  // already shown: its own loop runs
+    if (view->stale) {
+        // Other threads changed the state since this window last showed it.
+        view->stale = false;
+        PushAll();
+    }
+    showing->window = view->window;
+    showing->toolTip = view->toolTip;
+    return true;
+}
+
+void PrintDialog::RunModal(const Showing& showing) {
+    const HWND window = showing.window;
     // Like a modal form, the dialog is the only window of the thread that
     // takes input while it is up.
     struct Collect {
@@ -48,7 +80,7 @@ void PrintDialog::ShowModal() {
                 c->windows.push_back(window);
             return TRUE;
         }
-    } others{window_, toolTip_, {}};
+    } others{window, showing.toolTip, {}};
     const HWND active = GetActiveWindow();
     EnumThreadWindows(GetCurrentThreadId(), &Collect::Add, reinterpret_cast<LPARAM>(&others));
     for (HWND other : others.windows) EnableWindow(other, FALSE);
@@ -56,17 +88,16 @@ void PrintDialog::ShowModal() {
     // In the middle of the screen's work area, as a dialog box opens.
     RECT area, outer;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
-    GetWindowRect(window_, &outer);
-    SetWindowPos(window_, HWND_TOP, area.left + ((area.right - area.left) - (outer.right - outer.left)) / 2,
+    GetWindowRect(window, &outer);
+    SetWindowPos(window, HWND_TOP, area.left + ((area.right - area.left) - (outer.right - outer.left)) / 2,
                  area.top + ((area.bottom - area.top) - (outer.bottom - outer.top)) / 2, 0, 0, SWP_NOSIZE);
-    ShowWindow(window_, SW_SHOWNORMAL);
-    SetForegroundWindow(window_);
-    HWND first = GetNextDlgTabItem(window_, nullptr, FALSE);
+    ShowWindow(window, SW_SHOWNORMAL);
+    SetForegroundWindow(window);
+    HWND first = GetNextDlgTabItem(window, nullptr, FALSE);
     if (first) SetFocus(first);
 
-    // The window is kept in a local: an unload while the dialog is shown
-    // destroys it, and the loop must then end without touching the dialog.
-    const HWND window = window_;
+    // Only the window is used from here on: an unload while the dialog is
+    // shown destroys it, and the loop then ends without touching the dialog.
     MSG message;
     while (IsWindow(window) && IsWindowVisible(window)) {
         BOOL got = GetMessageA(&message, nullptr, 0, 0);

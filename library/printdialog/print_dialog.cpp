@@ -17,7 +17,8 @@ using namespace print_dialog;
 
 namespace {
 
-std::unique_ptr<PrintDialog> g_dialog;
+// The loaded instance; read and replaced only under Lock().
+std::shared_ptr<PrintDialog> g_dialog;
 
 const wchar_t kNoPrinter[] = L"There is no printer installed";
 const wchar_t kLoadError[] = L"PrintDialog load error: ";
@@ -35,19 +36,44 @@ int IndexOf(const std::vector<int16_t>& ids, int16_t id) {
 // ---------------------------------------------------------------------------
 // Loading and unloading
 
-PrintDialog& PrintDialog::Get() {
+// The lock every step on a dialog instance is taken under: recursive, as a
+// handler that runs inside a lease (or a window message handled inside one)
+// takes it again on the same thread.
+std::recursive_mutex& PrintDialog::Lock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+std::shared_ptr<PrintDialog> PrintDialog::Load() {
     if (!g_dialog) {
-        std::unique_ptr<PrintDialog> fresh(new PrintDialog());
+        std::shared_ptr<PrintDialog> fresh(new PrintDialog());
         fresh->CreateWindowIfPossible();
         fresh->LoadStep();
         g_dialog = std::move(fresh);
     }
-    return *g_dialog;
+    return g_dialog;
 }
 
-PrintDialog* PrintDialog::Loaded() { return g_dialog.get(); }
+PrintDialog::Lease PrintDialog::Use() {
+    std::unique_lock<std::recursive_mutex> lock(Lock());
+    std::shared_ptr<PrintDialog> dialog = Load();
+    return Lease(std::move(lock), std::move(dialog));
+}
 
-void PrintDialog::Unload() { g_dialog.reset(); }
+PrintDialog& PrintDialog::Get() {
+    std::lock_guard<std::recursive_mutex> lock(Lock());
+    return *Load();
+}
+
+PrintDialog* PrintDialog::Loaded() {
+    std::lock_guard<std::recursive_mutex> lock(Lock());
+    return g_dialog.get();
+}
+
+void PrintDialog::Unload() {
+    std::lock_guard<std::recursive_mutex> lock(Lock());
+    g_dialog.reset();
+}
 
 PrintDialog::PrintDialog() {
     for (int i = 0; i < kControlCount; ++i) {
@@ -61,24 +87,31 @@ PrintDialog::PrintDialog() {
 }
 
 PrintDialog::~PrintDialog() {
-    if (window_) {
-        SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
-        DestroyWindow(window_);
+    // Runs under the lock: every reference is given up under it.
+    for (const View& view : views_) {
+        if (!IsWindow(view.window)) continue;
+        SetWindowLongPtrA(view.window, GWLP_USERDATA, 0);
+        if (view.thread == GetCurrentThreadId()) DestroyWindow(view.window);
+        else PostMessageA(view.window, kCloseViewMessage, 0, 0);
     }
 }
 
 void PrintDialog::LoadStep() {
     Init();
     outerHeightTwips_ = kLoadedOuterHeightTwips;
-    if (window_) {
-        RECT outer;
-        GetWindowRect(window_, &outer);
-        SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left, units_.TwipsToPixelsY(outerHeightTwips_),
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
     // Range and copies share the middle row with paper and orientation.
     controls_[frRange].corner.y = kMiddleRowTopTwips;
     controls_[frCopies].corner.y = kMiddleRowTopTwips;
+    FitToLoadedLayout();
+}
+
+void PrintDialog::FitToLoadedLayout() {
+    if (HWND window = Window()) {
+        RECT outer;
+        GetWindowRect(window, &outer);
+        SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left, units_.TwipsToPixelsY(outerHeightTwips_),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     PushPosition(frRange);
     PushPosition(frCopies);
 }
@@ -202,13 +235,13 @@ void PrintDialog::UpDownChange() {
 void PrintDialog::CmdOkClick() {
     bPrint_ = true;
     SkipOnError([&] { MakeDc(); });
-    if (window_) ShowWindow(window_, SW_HIDE);
+    if (HWND window = Window()) ShowWindow(window, SW_HIDE);
 }
 
 void PrintDialog::CmdCancelClick() {
     bPrint_ = false;
     SkipOnError([&] { MakeDc(); });
-    if (window_) ShowWindow(window_, SW_HIDE);
+    if (HWND window = Window()) ShowWindow(window, SW_HIDE);
 }
 
 void PrintDialog::CmdPropertiesClick() {

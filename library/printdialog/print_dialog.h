@@ -25,12 +25,36 @@
 // paper and bin lists, the DCs made from the record), dialog_window.cpp (the
 // window, mirrored from the state, and its messages) and modal_showing.cpp
 // (the modal loop and its outcome).
+//
+// Threads. The one instance serves the printer objects of every apartment of
+// the process, so every step on it is taken under one process-wide lock, and
+// the instance is held by reference count:
+//  - Use() hands out a Lease: the lock, held until the lease ends, and a
+//    reference that keeps the instance alive meanwhile. Unload only drops the
+//    process's own reference; an instance that a lease (or the window handling
+//    a message) still holds goes when that ends. Every reference is given up
+//    under the lock, so the instance is never destroyed while another thread
+//    is inside it.
+//  - TakeDc runs under the lock: HDCloc is handed over once, to one printer.
+//  - A window belongs to the thread that made it, so each thread that needs
+//    one has its own view of the one shared state: the loading thread gets
+//    its window at load, any other thread when it first shows the dialog.
+//    Mirroring touches only the calling thread's window (no call ever waits
+//    for another thread's message loop); a view that other threads changed
+//    the state under is brought up to date before it is shown. The modal loop
+//    runs without the lock; the window takes it for each message it handles.
+//    Windows of other threads are asked to close themselves when the instance
+//    goes, as a window can only be destroyed by its own thread.
+// Get() is the single-threaded shortcut (tests, and code already inside a
+// lease): the loaded instance, valid until the next Unload.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "frame/handles.h"
@@ -53,10 +77,29 @@ struct ControlState {
     POINT corner = {};  // top-left in twips, relative to the container
 };
 
-class PrintDialog {
+class PrintDialog : public std::enable_shared_from_this<PrintDialog> {
 public:
-    // The loaded dialog, loading it first when needed (the load step runs
-    // Init; an error in it reaches the caller and leaves nothing loaded).
+    // The dialog for one step of any thread: the process-wide lock and a
+    // reference to the instance, both held until the lease ends.
+    class Lease {
+    public:
+        PrintDialog* operator->() const { return dialog_.get(); }
+        PrintDialog& operator*() const { return *dialog_; }
+
+    private:
+        friend class PrintDialog;
+        Lease(std::unique_lock<std::recursive_mutex> lock, std::shared_ptr<PrintDialog> dialog)
+            : lock_(std::move(lock)), dialog_(std::move(dialog)) {}
+        // Declared in this order so that the reference goes before the lock.
+        std::unique_lock<std::recursive_mutex> lock_;
+        std::shared_ptr<PrintDialog> dialog_;
+    };
+    // The loaded dialog under the lock, loading it first when needed (the
+    // load step runs Init; an error in it reaches the caller and leaves
+    // nothing loaded).
+    static Lease Use();
+    // The loaded dialog, loading it first when needed, for single-threaded
+    // callers; the reference is valid until the next Unload.
     static PrintDialog& Get();
     // The loaded dialog, or null; never loads.
     static PrintDialog* Loaded();
@@ -110,6 +153,7 @@ public:
     // Shows the dialog and returns when a closing button has hidden it. A
     // process without a display cannot show it: the call then returns at once
     // as if the user had pressed no button at all (bPrint False, no new DC).
+    // Not to be called inside a lease: the loop would hold the lock.
     void ShowModal();
 
     // Setup mode ("Print Setup": paper, bin, orientation) or print mode
@@ -128,13 +172,41 @@ public:
     const std::vector<int16_t>& BinIds() const { return binIds_; }
     const PrinterCollection& Printers() const { return printers_; }
     bool Loading() const { return loading_; }
-    HWND Window() const { return window_; }
+    // The calling thread's window, or null.
+    HWND Window() const;
     int OuterHeightTwips() const { return outerHeightTwips_; }
 
 private:
+    // A window of the dialog and the thread it belongs to.
+    struct View {
+        DWORD thread;
+        HWND window;
+        HWND toolTip;
+        bool stale;  // the state changed since it was last mirrored into it
+    };
+    // What the modal loop needs, none of it the instance's.
+    struct Showing {
+        HWND window;
+        HWND toolTip;
+    };
+
+    // Posted to a window of another thread when the instance goes: the
+    // window's own thread destroys it.
+    static constexpr UINT kCloseViewMessage = WM_APP + 0x54;
+
+    static std::recursive_mutex& Lock();
+    static std::shared_ptr<PrintDialog> Load();
     PrintDialog();
     void CreateWindowIfPossible();
     void LoadStep();
+    const View* CurrentView() const;
+    void FitToLoadedLayout();  // the load step's outer height and places, in the calling thread's window
+    void MarkOtherViewsStale();
+    // Under the lock: the calling thread's window ready for showing (made
+    // and brought up to date when needed); false when it cannot be shown.
+    bool PrepareShowing(Showing* showing);
+    // The modal loop, without the lock.
+    static void RunModal(const Showing& showing);
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int code, HWND from);
@@ -211,9 +283,10 @@ private:
     SettingsRecord dcRecord_;
     bool dcHasRecord_ = false;
 
-    HWND window_ = nullptr;
-    HWND toolTip_ = nullptr;
+    std::vector<View> views_;
     print_dialog::DialogUnits units_;
+    bool measured_ = false;
+    bool windowMade_ = false;  // a display let some thread make a window
     bool pushing_ = false;  // true while the window is being updated from the state
 };
 

@@ -48,13 +48,13 @@ PrintDialog::RecordFields PrintDialog::ReadDriverDefaults(const std::string& nam
         return {DMORIENT_PORTRAIT, 1, 0, 0};
     }
     record_.Resize(size);
-    DocumentPropertiesA(window_, printer.get(), DriverName(name), record_.Buffer(), nullptr, DM_OUT_BUFFER);
+    DocumentPropertiesA(Window(), printer.get(), DriverName(name), record_.Buffer(), nullptr, DM_OUT_BUFFER);
     // The dialog shows the defaults as the driver gave them, before it
     // validates them.
     const RecordFields fields = {record_.Field(SettingsRecord::kOrientation), record_.Field(SettingsRecord::kCopies),
                                  record_.Field(SettingsRecord::kPaperSize),
                                  record_.Field(SettingsRecord::kDefaultSource)};
-    DocumentPropertiesA(window_, printer.get(), DriverName(name), record_.Buffer(), record_.Buffer(),
+    DocumentPropertiesA(Window(), printer.get(), DriverName(name), record_.Buffer(), record_.Buffer(),
                         DM_IN_BUFFER | DM_OUT_BUFFER);
     recordPrinter_ = name;
     return fields;
@@ -70,7 +70,7 @@ bool PrintDialog::WriteSetting(size_t offset, int16_t value) {
     // defaults. Orientation, paper and bin thus always print as shown.
     if (record_.Empty() || recordPrinter_ != name || record_.Size() != size) {
         record_.Resize(size);
-        DocumentPropertiesA(window_, printer.get(), DriverName(name), record_.Buffer(), nullptr, DM_OUT_BUFFER);
+        DocumentPropertiesA(Window(), printer.get(), DriverName(name), record_.Buffer(), nullptr, DM_OUT_BUFFER);
         recordPrinter_ = name;
     }
     record_.SetField(offset, value);
@@ -85,7 +85,7 @@ LONG PrintDialog::ShowDriverDialog(const std::string& name, SettingsRecord& retu
     if (size <= 0) return -1;
     returned.Resize(size);
     auto* input = const_cast<DEVMODEA*>(recordPrinter_ == name ? record_.ForDriver() : nullptr);
-    return DocumentPropertiesA(window_, printer.get(), DriverName(name), returned.Buffer(), input,
+    return DocumentPropertiesA(Window(), printer.get(), DriverName(name), returned.Buffer(), input,
                                DM_IN_BUFFER | DM_IN_PROMPT | DM_OUT_BUFFER);
 }
 

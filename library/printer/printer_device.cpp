@@ -23,7 +23,7 @@ Printer::Printer() : dialogUser_(true) {
     Showing(L"Printer class initialize error: ", [&] {
         if (SpoolerPrinters("0", 1).Needed() == 0) return;  // no printer: everything stays zero
         state_.SetCreationDefaults();
-        PrintDialog::Get();
+        PrintDialog::Use();
         PrintInit();
     });
 }
@@ -44,31 +44,37 @@ Printer::~Printer() {
 bool Printer::PrintInit() {
     // The first step is not covered by the member's own report: a failure
     // here reaches the caller.
-    PrintDialog& dialog = PrintDialog::Get();
-    const std::string& name = dialog.PrinterName();
-    const std::wstring newName = FromAnsi(name.data(), name.size());
-    const bool samePrinter = newName == state_.deviceName;
-    state_.deviceName = newName;
+    {
+        // The whole step is taken under the dialog's lock: the name, the serial
+        // and the DC all come from one state of it, and the DC is handed to this
+        // object alone.
+        PrintDialog::Lease lease = PrintDialog::Use();
+        PrintDialog& dialog = *lease;
+        const std::string& name = dialog.PrinterName();
+        const std::wstring newName = FromAnsi(name.data(), name.size());
+        const bool samePrinter = newName == state_.deviceName;
+        state_.deviceName = newName;
 
-    // The object keeps its DC as long as the dialog still stands for the DC
-    // it was made from; a new HDCloc gives the object a DC of its own.
-    if (!dc_ || dialog.DcSerial() != dcSerial_) {
-        if (state_.jobId != 0 && dc_ && samePrinter && dialog.HDCloc()) {
-            // A document is open in this DC: it stays, and the new settings
-            // apply from its next page on.
-            if (const DEVMODEA* record = dialog.DcRecord()) ResetDCA(dc_.get(), record);
-            dcSerial_ = dialog.DcSerial();
-        } else {
-            // Another printer: the document open in the old DC is finished
-            // there rather than lost with it.
-            if (state_.jobId != 0 && dc_) {
-                ::EndDoc(dc_.get());
-                state_.jobId = 0;
+        // The object keeps its DC as long as the dialog still stands for the DC
+        // it was made from; a new HDCloc gives the object a DC of its own.
+        if (!dc_ || dialog.DcSerial() != dcSerial_) {
+            if (state_.jobId != 0 && dc_ && samePrinter && dialog.HDCloc()) {
+                // A document is open in this DC: it stays, and the new settings
+                // apply from its next page on.
+                if (const DEVMODEA* record = dialog.DcRecord()) ResetDCA(dc_.get(), record);
+                dcSerial_ = dialog.DcSerial();
+            } else {
+                // Another printer: the document open in the old DC is finished
+                // there rather than lost with it.
+                if (state_.jobId != 0 && dc_) {
+                    ::EndDoc(dc_.get());
+                    state_.jobId = 0;
+                }
+                uint64_t serial = 0;
+                UniqueDc fresh = dialog.TakeDc(&serial);
+                ReplaceDc(std::move(fresh));
+                dcSerial_ = serial;
             }
-            uint64_t serial = 0;
-            UniqueDc fresh = dialog.TakeDc(&serial);
-            ReplaceDc(std::move(fresh));
-            dcSerial_ = serial;
         }
     }
 
@@ -116,15 +122,17 @@ void Printer::InitializeDc() {
 // Orientation, through the dialog
 
 long Printer::Orientation() {
-    return ShowingResult(L"Printer class Orientation error: ", 0L, [&] { return PrintDialog::Get().lngOrientation(); });
+    return ShowingResult(L"Printer class Orientation error: ", 0L, [&] { return PrintDialog::Use()->lngOrientation(); });
 }
 
 void Printer::SetOrientation(long value) {
     Showing(L"Printer class Orientation error: ", [&] {
-        PrintDialog& dialog = PrintDialog::Get();
-        if (value == 1) dialog.ChoosePortrait();
-        else dialog.ChooseLandscape();
-        dialog.ClickOK();
+        // Held until PrintInit has taken the DC: no other thread's choice
+        // comes in between.
+        PrintDialog::Lease dialog = PrintDialog::Use();
+        if (value == 1) dialog->ChoosePortrait();
+        else dialog->ChooseLandscape();
+        dialog->ClickOK();
         PrintInit();
     });
 }
