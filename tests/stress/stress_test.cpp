@@ -482,7 +482,7 @@ void Unloads() {
     // unload in its run-time support; reported, not counted.
     if (handlesAfter > handles + 2) {
         g_known += "x86 unload keeps " + std::to_string(handlesAfter - handles) + " kernel handles (" +
-                   std::to_string(perCycle) + "/cycle)";
+                   std::to_string(perCycle) + "/cycle); ";
         Say("KNOWN (x86): kernel handles over the unloads %ld -> %ld, about %ld per cycle\n", handles, handlesAfter,
             perCycle);
     }
