@@ -53,6 +53,13 @@ private:
 
 using namespace tessary;
 
+// The thread library's TLS callback (winpthreads, linked in statically). On a
+// thread it did not create, its first use (a pthread_once, as libgcc's
+// unwinder makes when this DLL's frames are registered at load) gives the
+// thread a record holding an event and a duplicate of the thread's handle;
+// the callback frees the record when it is told the thread detaches.
+extern "C" const PIMAGE_TLS_CALLBACK __xl_f;
+
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         SetModuleHandle(instance);
@@ -70,6 +77,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         // DLL loaded. At process exit (reserved set) nothing is released:
         // the automation run-time may be gone already.
         ReleaseTypeInfoCache();
+        // The unloading thread (usually the one that loaded the DLL) lives
+        // on, so the thread library would keep its record, two handles, for
+        // good: detach the thread from it now, as its end would.
+        __xl_f(instance, DLL_THREAD_DETACH, nullptr);
     }
     return TRUE;
 }
