@@ -109,11 +109,6 @@ TEST(Lifetime, ThousandsOfCyclesKeepNothing) {
 // every class, the type information of each) and freed again, two hundred
 // times, the process keeps no more kernel handles than before.
 TEST(Lifetime, UnloadAndReloadKeepNothing) {
-#ifndef _WIN64
-    // The 32-bit build still loses two handles a cycle somewhere in its
-    // run-time support; measured, not yet found.
-    GTEST_SKIP() << "known: two kernel handles per unload on x86";
-#endif
     ComApartment com;
     auto cycle = [] {
         LoadedLibrary library;

@@ -472,22 +472,11 @@ void Unloads() {
     Check(stayed == 0, "the DLL stayed loaded after %d of %d frees", stayed, 2 * g_options.unloads);
     Check(gdiAfter <= gdi + 2, "GDI objects grew over the unloads: %ld -> %ld", gdi, gdiAfter);
     const long perCycle = (handlesAfter - handles) / std::max(1, g_options.unloads);
-#ifdef _WIN64
     if (handlesAfter > handles + 2) {
         ++g_growing;
-        Say("GROWING: kernel handles over the unloads %ld -> %ld\n", handles, handlesAfter);
-    }
-#else
-    // Known on the 32-bit build: about two kernel handles stay behind per
-    // unload in its run-time support; reported, not counted.
-    if (handlesAfter > handles + 2) {
-        g_known += "x86 unload keeps " + std::to_string(handlesAfter - handles) + " kernel handles (" +
-                   std::to_string(perCycle) + "/cycle); ";
-        Say("KNOWN (x86): kernel handles over the unloads %ld -> %ld, about %ld per cycle\n", handles, handlesAfter,
+        Say("GROWING: kernel handles over the unloads %ld -> %ld, about %ld per cycle\n", handles, handlesAfter,
             perCycle);
     }
-#endif
-    (void)perCycle;
 }
 
 // ---------------------------------------------------------------------------
