@@ -106,8 +106,9 @@ TEST(Lifetime, ThousandsOfCyclesKeepNothing) {
 }
 
 // Unloading the DLL lets go of everything it made: loaded, used (an object of
-// every class, the type information of each) and freed again, two hundred
-// times, the process keeps no more kernel handles than before.
+// every class, the type information of each, a run-time error raised) and
+// freed again, two hundred times, the process keeps no more kernel handles
+// than before.
 TEST(Lifetime, UnloadAndReloadKeepNothing) {
     ComApartment com;
     auto cycle = [] {
@@ -118,6 +119,11 @@ TEST(Lifetime, UnloadAndReloadKeepNothing) {
             ASSERT_TRUE(object);
             ComPtr<ITypeInfo> info;
             EXPECT_EQ(S_OK, object->GetTypeInfo(0, 0, info.put()));
+            if (clsid == &CLSID_xRegistry) {
+                Variant notANumber;
+                SetText(notANumber.Receive(), L"not a number");
+                EXPECT_EQ(DISP_E_TYPEMISMATCH, PutByName(object.get(), L"ValueType", notANumber.get()).hr);
+            }
         }
         EXPECT_EQ(S_OK, library.CanUnloadNow());
     };
