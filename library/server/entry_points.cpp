@@ -55,11 +55,10 @@ using namespace tessary;
 
 // The thread library's TLS callback (winpthreads, linked in statically). On a
 // thread it did not create, its first use gives the thread a record holding
-// an event and a duplicate of the thread's handle: on the 32-bit build at
-// every load, when libgcc registers this DLL's unwind tables (a
-// pthread_once), on both builds at the first exception thrown on a thread
-// (the exception globals are emulated thread-locals). The callback frees the
-// record when it is told the thread detaches.
+// an event and a duplicate of the thread's handle; on the 32-bit build that
+// happens at every load, when libgcc registers this DLL's unwind tables (a
+// pthread_once). The callback frees the record when it is told the thread
+// detaches.
 extern "C" const PIMAGE_TLS_CALLBACK __xl_f;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
