@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <deque>
 #include <limits>
 #include <map>
@@ -456,6 +457,77 @@ private:
     std::vector<OwnedArray> arrays_;
 };
 
+// Handle values of pictures and other GDI objects of the child, which
+// integer arguments take now and then (as 32-bit values, the way picture
+// handles travel).
+std::vector<LONG>& HandleValues() {
+    static std::vector<LONG> values;
+    return values;
+}
+
+// The pictures behind those values: bitmaps of several formats and sizes,
+// enhanced and old-style metafiles, and a few objects that are no pictures.
+class Pictures {
+public:
+    Pictures() {
+        const DWORD pixels[6] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0, 0x808080};
+        Keep(CreateBitmap(3, 2, 1, 32, pixels));
+        Keep(CreateBitmap(17, 5, 1, 1, nullptr));
+        Keep(CreateBitmap(640, 480, 1, 32, nullptr));
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = 33;
+        info.bmiHeader.biHeight = -7;  // top-down
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 24;
+        void* bits = nullptr;
+        Keep(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        HDC emf = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+        if (emf) {
+            Rectangle(emf, 0, 0, 100, 50);
+            enhanced_.push_back(CloseEnhMetaFile(emf));
+        }
+        RECT frame = {0, 0, 0, 0};
+        emf = CreateEnhMetaFileW(nullptr, nullptr, &frame, nullptr);
+        if (emf) enhanced_.push_back(CloseEnhMetaFile(emf));  // nothing drawn, no size
+        HDC wmf = CreateMetaFileW(nullptr);
+        if (wmf) {
+            Rectangle(wmf, 0, 0, 100, 50);
+            old_.push_back(CloseMetaFile(wmf));
+        }
+        Keep(CreatePen(PS_SOLID, 1, 0));
+        Keep(CreateSolidBrush(0x123456));
+        for (HENHMETAFILE h : enhanced_) HandleValues().push_back(HandleToLong(h));
+        for (HMETAFILE h : old_) HandleValues().push_back(HandleToLong(h));
+        // A handle freed again.
+        HGDIOBJ gone = CreateBitmap(2, 2, 1, 32, nullptr);
+        HandleValues().push_back(HandleToLong(gone));
+        DeleteObject(gone);
+    }
+    ~Pictures() {
+        for (HGDIOBJ o : objects_) DeleteObject(o);
+        for (HENHMETAFILE h : enhanced_) DeleteEnhMetaFile(h);
+        for (HMETAFILE h : old_) DeleteMetaFile(h);
+        HandleValues().clear();
+    }
+
+private:
+    void Keep(HGDIOBJ object) {
+        if (!object) return;
+        objects_.push_back(object);
+        HandleValues().push_back(HandleToLong(object));
+    }
+    std::vector<HGDIOBJ> objects_;
+    std::vector<HENHMETAFILE> enhanced_;
+    std::vector<HMETAFILE> old_;
+};
+
+// What the call under way is, for the report of a crash.
+std::string& CurrentCall() {
+    static std::string text;
+    return text;
+}
+
 class Generator {
 public:
     Generator(Rng& rng, Arena& arena, std::vector<FakeDispatch*>& fakes, const std::wstring& scratch)
@@ -510,11 +582,11 @@ public:
             default: V_VT(&v) = VT_ERROR; V_ERROR(&v) = DISP_E_PARAMNOTFOUND; return v;
             }
         } else {
-            // Kinds that convert to no text at all are allowed too.
+            // Kinds that convert to no text at all are allowed too (but not
+            // Nothing: the platform converts it to the empty text).
             switch (rng_.Below(14)) {
             case 0: V_VT(&v) = VT_NULL; return v;
-            case 1: V_VT(&v) = VT_DISPATCH; V_DISPATCH(&v) = nullptr; return v;
-            case 2: return Array();
+            case 1: return Array();
             default: V_VT(&v) = VT_BSTR; V_BSTR(&v) = Alloc(PoolText(pool)); break;
             }
         }
@@ -576,6 +648,8 @@ private:
                                          INT64_MAX, INT64_MIN, 1440, 0x8000, 100, 101, 1000, -2147483647,
                                          -2147483646, 0x80000003, 0x80000004};
         if (rng_.Chance(25)) return static_cast<int64_t>(rng_.Next()) >> rng_.Below(64);
+        if (rng_.Chance(10) && !HandleValues().empty())
+            return HandleValues()[rng_.Below(static_cast<uint32_t>(HandleValues().size()))];
         return rng_.Pick(values);
     }
 
@@ -848,6 +922,44 @@ void Take(Snapshot& s, const VARIANT& arg) {
     VariantCopyInd(s.deep.get(), const_cast<VARIANT*>(target));
 }
 
+bool g_verbose = false;
+bool g_debugger = false;
+
+std::string Hex(uint32_t v) {
+    char b[16];
+    snprintf(b, sizeof b, "0x%08X", v);
+    return b;
+}
+
+// A short description of an argument, for replays.
+std::string Describe(const VARIANT& v, int depth = 0) {
+    const VARTYPE vt = V_VT(&v);
+    std::string s = Hex(vt).substr(6);
+    char b[96];
+    if (vt == (VT_BYREF | VT_VARIANT)) return "ref(" + (depth < 4 && V_VARIANTREF(&v) ? Describe(*V_VARIANTREF(&v), depth + 1) : "?") + ")";
+    if (vt & VT_ARRAY) {
+        SAFEARRAY* a = (vt & VT_BYREF) ? *V_ARRAYREF(&v) : V_ARRAY(&v);
+        if (!a) return "vt" + Hex(vt) + " array(null)";
+        snprintf(b, sizeof b, "vt%s array dims=%u n0=%lu lb0=%ld features=%s locks=%lu", Hex(vt).c_str(),
+                 a->cDims, a->rgsabound[0].cElements, a->rgsabound[0].lLbound, Hex(a->fFeatures).c_str(), a->cLocks);
+        return b;
+    }
+    const bool ref = (vt & VT_BYREF) != 0;
+    const void* p = ref ? V_BYREF(&v) : &V_UI1(&v);
+    switch (vt & ~VT_BYREF) {
+    case VT_BSTR: {
+        BSTR t = ref ? *V_BSTRREF(&v) : V_BSTR(&v);
+        if (!t) return std::string(ref ? "ref " : "") + "bstr(null)";
+        snprintf(b, sizeof b, "%sbstr(len=%u \"", ref ? "ref " : "", SysStringByteLen(t));
+        return b + Narrow(std::wstring(t, std::min<UINT>(SysStringLen(t), 40))) + "\")";
+    }
+    case VT_DECIMAL: return "decimal";
+    default:
+        snprintf(b, sizeof b, "vt%s %016llX", Hex(vt).c_str(), *static_cast<const unsigned long long*>(p));
+        return b;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // One call
 
@@ -867,11 +979,6 @@ struct Outcome {
     std::vector<std::string> problems;
 };
 
-std::string Hex(uint32_t v) {
-    char b[16];
-    snprintf(b, sizeof b, "0x%08X", v);
-    return b;
-}
 
 std::string FlagsText(WORD flags) {
     std::string s;
@@ -1049,6 +1156,13 @@ public:
                  FlagsText(flags).c_str(), count, named, IsEqualIID(riid, IID_NULL) ? "" : " riid=IDispatch");
         *description = text;
 
+        CurrentCall() = *description;
+        if (g_verbose) {
+            for (UINT i = 0; i < count; ++i)
+                printf("  rgvarg[%u]%s: %s\n", i, i < named ? (" named " + std::to_string(namedIds[i])).c_str() : "",
+                       Describe(args[i]).c_str());
+            fflush(stdout);
+        }
         SetErrorInfo(0, nullptr);
         const HRESULT hr = object->Invoke(id, riid, lcid, flags, paramsPtr, withResult ? result.get() : nullptr,
                                           withException ? &exception : nullptr, withArgError ? &argError : nullptr);
@@ -1235,6 +1349,57 @@ bool KeyExists(const wchar_t* path) {
     return true;
 }
 
+// The names of the subkeys and values of a few keys the calls must leave
+// alone, and the text of System.ini: taken before and after a run.
+std::vector<std::wstring> Surroundings() {
+    std::vector<std::wstring> names;
+    const wchar_t* const keys[] = {L"", L"Software", L"Software\\Halvex",
+                                   L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"};
+    for (const wchar_t* path : keys) {
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
+        wchar_t name[16384];
+        for (DWORD i = 0;; ++i) {
+            DWORD length = 16384;
+            if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            names.push_back(std::wstring(path) + L"\\" + std::wstring(name, length));
+        }
+        for (DWORD i = 0;; ++i) {
+            DWORD length = 16384;
+            if (RegEnumValueW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            names.push_back(std::wstring(path) + L" value " + std::wstring(name, length));
+        }
+        RegCloseKey(key);
+    }
+    return names;
+}
+
+std::wstring SystemIniPath() {
+    wchar_t folder[MAX_PATH];
+    GetWindowsDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder) + L"\\System.ini";
+}
+
+std::string ReadWhole(const std::wstring& path) {
+    std::string content;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return content;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got) content.append(buffer, got);
+    CloseHandle(file);
+    return content;
+}
+
+void WriteWhole(const std::wstring& path, const std::string& content) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
 // ---------------------------------------------------------------------------
 // The child: one batch of calls
 
@@ -1285,8 +1450,8 @@ void PrintReplay(int64_t call) {
 LONG WINAPI OnCrash(EXCEPTION_POINTERS* info) {
     const LONG64 call = g_progress->current;
     g_progress->exceptionCode = static_cast<LONG>(info->ExceptionRecord->ExceptionCode);
-    printf("CRASH seed=%llu call=%lld: exception %s at %p\n", static_cast<unsigned long long>(g_seed),
-           static_cast<long long>(call), Hex(info->ExceptionRecord->ExceptionCode).c_str(),
+    printf("CRASH seed=%llu call=%lld %s: exception %s at %p\n", static_cast<unsigned long long>(g_seed),
+           static_cast<long long>(call), CurrentCall().c_str(), Hex(info->ExceptionRecord->ExceptionCode).c_str(),
            info->ExceptionRecord->ExceptionAddress);
     PrintReplay(call);
     TerminateProcess(GetCurrentProcess(), info->ExceptionRecord->ExceptionCode);
@@ -1300,8 +1465,8 @@ DWORD WINAPI Watchdog(void*) {
         if (call < 0) continue;
         if (GetTickCount64() - static_cast<ULONGLONG>(g_progress->startedAt) > g_timeoutMs && g_progress->current == call) {
             g_progress->hung = 1;
-            printf("HANG seed=%llu call=%lld: no return within %lu ms\n", static_cast<unsigned long long>(g_seed),
-                   static_cast<long long>(call), g_timeoutMs);
+            printf("HANG seed=%llu call=%lld %s: no return within %lu ms\n", static_cast<unsigned long long>(g_seed),
+                   static_cast<long long>(call), CurrentCall().c_str(), g_timeoutMs);
             PrintReplay(call);
             TerminateProcess(GetCurrentProcess(), kHangExit);
         }
@@ -1333,7 +1498,8 @@ int RunChild(int64_t first, int64_t count, const char* progressName, bool verbos
     }
     g_progress->current = -1;
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-    SetUnhandledExceptionFilter(OnCrash);
+    // With --debugger a crash goes to the system's debugger instead (Wine's prints a backtrace).
+    if (!g_debugger) SetUnhandledExceptionFilter(OnCrash);
 
     ComApartment com;
     // Every message box the library would show is written to a file instead.
@@ -1345,6 +1511,7 @@ int RunChild(int64_t first, int64_t count, const char* progressName, bool verbos
         printf("cannot read %s\n", Narrow(TypeLibraryPath()).c_str());
         return 2;
     }
+    Pictures pictures;
     const bool halvexExisted = KeyExists(L"Software\\Halvex");
     Fuzzer fuzzer(std::move(classes), g_seed);
     CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
@@ -1415,7 +1582,7 @@ int RunChild(int64_t first, int64_t count, const char* progressName, bool verbos
 
 struct Totals {
     int64_t calls = 0;
-    int crashes = 0, hangs = 0, findings = 0, leaks = 0, failedChildren = 0;
+    int crashes = 0, hangs = 0, findings = 0, leaks = 0, failedChildren = 0, escapes = 0;
 };
 
 // Runs calls [first, first + count) in one child; returns the index after the
@@ -1522,6 +1689,8 @@ int RunParent(int64_t calls, int64_t batch, DWORD timeoutMs) {
         if (members == 0) return 1;
     }
     const bool halvexExisted = KeyExists(L"Software\\Halvex");
+    const std::vector<std::wstring> surroundings = Surroundings();
+    const std::string systemIni = ReadWhole(SystemIniPath());
     const std::string exe = ExePath();
     const ULONGLONG started = GetTickCount64();
     Totals totals;
@@ -1534,10 +1703,32 @@ int RunParent(int64_t calls, int64_t batch, DWORD timeoutMs) {
     }
     RemoveScratch();
     RemoveSettingsRootIfMade(halvexExisted);
+    // Whatever the calls wrote stayed in the scratch places.
+    int escapes = 0;
+    const std::vector<std::wstring> after = Surroundings();
+    for (const std::wstring& name : after)
+        if (std::find(surroundings.begin(), surroundings.end(), name) == surroundings.end()) {
+            printf("ESCAPE: HKCU\\%s was made by the run\n", Narrow(name).c_str());
+            ++escapes;
+        }
+    for (const std::wstring& name : surroundings)
+        if (std::find(after.begin(), after.end(), name) == after.end()) {
+            printf("ESCAPE: HKCU\\%s was removed by the run\n", Narrow(name).c_str());
+            ++escapes;
+        }
+    if (ReadWhole(SystemIniPath()) != systemIni) {
+        printf("ESCAPE: System.ini changed outside the scratch sections; put back as it was\n");
+        WriteWhole(SystemIniPath(), systemIni);
+        ++escapes;
+    }
+    totals.findings += escapes;
+    totals.escapes = escapes;
     const double seconds = (GetTickCount64() - started) / 1000.0;
-    printf("seed=%llu: %lld calls in %.1f s: %d crashes, %d hangs, %d calls with improper results, %d leaks%s\n",
+    printf("seed=%llu: %lld calls in %.1f s: %d crashes, %d hangs, %d calls with improper results, %d leaks, "
+           "%d writes outside the scratch places%s\n",
            static_cast<unsigned long long>(g_seed), static_cast<long long>(totals.calls), seconds, totals.crashes,
-           totals.hangs, totals.findings, totals.leaks, totals.failedChildren ? ", children that failed to run" : "");
+           totals.hangs, totals.findings - totals.escapes, totals.leaks, totals.escapes,
+           totals.failedChildren ? ", children that failed to run" : "");
     const bool clean = totals.crashes == 0 && totals.hangs == 0 && totals.findings == 0 && totals.leaks == 0 &&
                        totals.failedChildren == 0;
     return clean ? 0 : 1;
@@ -1555,6 +1746,7 @@ int main(int argc, char** argv) {
         auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : "0"; };
         if (a == "--child") child = true;
         else if (a == "--verbose") verbose = true;
+        else if (a == "--debugger") g_debugger = true;
         else if (a == "--seed") g_seed = strtoull(next(), nullptr, 0);
         else if (a == "--calls") calls = strtoll(next(), nullptr, 0);
         else if (a == "--batch") batch = strtoll(next(), nullptr, 0);
@@ -1570,6 +1762,7 @@ int main(int argc, char** argv) {
     if (batch < kEpoch) batch = kEpoch;
     batch -= batch % kEpoch;
     setvbuf(stdout, nullptr, _IOLBF, 1 << 16);
+    g_verbose = verbose;
     if (child) return RunChild(first, count, progressName, verbose || !progressName);
     return RunParent(calls, batch, g_timeoutMs);
 }
