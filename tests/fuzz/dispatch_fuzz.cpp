@@ -19,7 +19,9 @@
 // released.
 //
 //   dispatch_fuzz [--calls N] [--seed S] [--batch K] [--timeout-ms T]
-//   dispatch_fuzz --child --seed S --first N --count K
+//   dispatch_fuzz --child --seed S --first N --count K [--verbose] [--debugger]
+// --crash-at N and --hang-at N make call N fault or stall, to see the
+// harness report them.
 #include <windows.h>
 #include <oleauto.h>
 
@@ -924,6 +926,7 @@ void Take(Snapshot& s, const VARIANT& arg) {
 
 bool g_verbose = false;
 bool g_debugger = false;
+int64_t g_crashAt = -1, g_hangAt = -1;
 
 std::string Hex(uint32_t v) {
     char b[16];
@@ -1535,8 +1538,12 @@ int RunChild(int64_t first, int64_t count, const char* progressName, bool verbos
             }
             if (!fuzzer.MakeObjects()) return 2;
         }
+        CurrentCall() = "(before the call is made)";
         g_progress->startedAt = static_cast<LONG64>(GetTickCount64());
         g_progress->current = call;
+        // Checks of the harness itself: a call that faults, or never returns.
+        if (call == g_crashAt) *static_cast<volatile int*>(nullptr) = 0;
+        if (call == g_hangAt) Sleep(INFINITE);
         std::string description;
         Outcome outcome = fuzzer.Call(call, &description);
         g_progress->current = -1;
@@ -1596,9 +1603,12 @@ int64_t RunBatch(const std::string& exe, int64_t first, int64_t count, Totals& t
     progress->current = -1;
 
     char command[1024];
-    snprintf(command, sizeof command, "\"%s\" --child --seed %llu --first %lld --count %lld --timeout-ms %lu --progress %s",
+    snprintf(command, sizeof command,
+             "\"%s\" --child --seed %llu --first %lld --count %lld --timeout-ms %lu --progress %s --crash-at %lld "
+             "--hang-at %lld",
              exe.c_str(), static_cast<unsigned long long>(g_seed), static_cast<long long>(first),
-             static_cast<long long>(count), timeoutMs, name);
+             static_cast<long long>(count), timeoutMs, name, static_cast<long long>(g_crashAt),
+             static_cast<long long>(g_hangAt));
     STARTUPINFOA start = {sizeof start};
     PROCESS_INFORMATION process = {};
     fflush(stdout);
@@ -1747,6 +1757,8 @@ int main(int argc, char** argv) {
         if (a == "--child") child = true;
         else if (a == "--verbose") verbose = true;
         else if (a == "--debugger") g_debugger = true;
+        else if (a == "--crash-at") g_crashAt = strtoll(next(), nullptr, 0);
+        else if (a == "--hang-at") g_hangAt = strtoll(next(), nullptr, 0);
         else if (a == "--seed") g_seed = strtoull(next(), nullptr, 0);
         else if (a == "--calls") calls = strtoll(next(), nullptr, 0);
         else if (a == "--batch") batch = strtoll(next(), nullptr, 0);
