@@ -288,10 +288,22 @@ std::vector<ClassInfo> ReadTypeLibrary() {
     return classes;
 }
 
+// The object being called and a plain member of it: a dispatch argument
+// whose value is asked for during the call calls in there again.
+struct Reentry {
+    IDispatch* object = nullptr;
+    DISPID member = 0;
+};
+Reentry& CurrentReentry() {
+    static Reentry reentry;
+    return reentry;
+}
+
 // ---------------------------------------------------------------------------
 // A dispatch object of the fuzzer's own, passed as an argument: its default
-// value is some text or another such object, or asking for it fails. Its
-// references are counted so that one kept by the library shows.
+// value is some text or a number (the latter after calling back into the
+// object being called), or asking for it fails. Its references are counted
+// so that one kept by the library shows.
 
 class FakeDispatch final : public IDispatch {
 public:
@@ -342,6 +354,24 @@ public:
                 V_I4(result) = 42;
             }
             return S_OK;
+        case 3: {
+            // Calls back into the object that is converting this argument, then answers.
+            const Reentry& r = CurrentReentry();
+            if (r.object) {
+                DISPPARAMS none = {nullptr, nullptr, 0, 0};
+                VARIANT inner;
+                VariantInit(&inner);
+                r.object->Invoke(r.member, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &inner, nullptr,
+                                 nullptr);
+                VariantClear(&inner);
+            }
+            if (result) {
+                VariantInit(result);
+                V_VT(result) = VT_BSTR;
+                V_BSTR(result) = SysAllocString(L"12");
+            }
+            return S_OK;
+        }
         case 2:
             if (exception) {
                 ZeroMemory(exception, sizeof *exception);
@@ -395,8 +425,6 @@ const std::vector<std::wstring>& Texts() {
     static const std::vector<std::wstring> pool = TextPool();
     return pool;
 }
-
-class Arena;
 
 // Everything one call's arguments own; freed after the checks.
 class Arena {
@@ -698,7 +726,7 @@ private:
             if (rng_.Chance(55)) {
                 V_DISPATCH(&v) = nullptr;  // Nothing
             } else {
-                auto* fake = new FakeDispatch(static_cast<int>(rng_.Below(4)), Texts()[2 + rng_.Below(40)]);
+                auto* fake = new FakeDispatch(static_cast<int>(rng_.Below(5)), Texts()[2 + rng_.Below(40)]);
                 fakes_.push_back(fake);  // the fuzzer's own reference, released after the epoch
                 fake->AddRef();          // the argument's reference
                 V_DISPATCH(&v) = fake;
@@ -1129,8 +1157,8 @@ public:
                 args[i] = gen.Any();
             }
         }
-        // An argument landing on a confined parameter of another accessor
-        // never happens: every confined member has only one.
+        // Confined parameters belong to members with one accessor only, so
+        // wrong flags cannot land an unconfined value on one of them.
 
         std::vector<Snapshot> before(count);
         for (UINT i = 0; i < count; ++i) Take(before[i], args[i]);
@@ -1160,6 +1188,7 @@ public:
         *description = text;
 
         CurrentCall() = *description;
+        CurrentReentry() = {object, ProbeId(object, cls.name)};
         if (g_verbose) {
             for (UINT i = 0; i < count; ++i)
                 printf("  rgvarg[%u]%s: %s\n", i, i < named ? (" named " + std::to_string(namedIds[i])).c_str() : "",
@@ -1169,6 +1198,7 @@ public:
         SetErrorInfo(0, nullptr);
         const HRESULT hr = object->Invoke(id, riid, lcid, flags, paramsPtr, withResult ? result.get() : nullptr,
                                           withException ? &exception : nullptr, withArgError ? &argError : nullptr);
+        CurrentReentry() = {};
         *description += " -> " + Hex(static_cast<uint32_t>(hr));
 
         // The failure is one Invoke may report, and reports itself properly.
@@ -1192,7 +1222,7 @@ public:
             out.problems.push_back("EXCEPINFO filled (its texts then leak) without DISP_E_EXCEPTION");
         if ((hr == DISP_E_TYPEMISMATCH || hr == DISP_E_PARAMNOTFOUND) && withArgError) {
             *description += " argErr=" + (argError == kUnset ? std::string("unset") : std::to_string(argError));
-            CheckArgError(hr, argError, kUnset, args, position, m, inputs, named, namedIds, out);
+            CheckArgError(hr, argError, kUnset, args, position, m, inputs, named, out);
         }
         SysFreeString(exception.bstrDescription);
         SysFreeString(exception.bstrSource);
@@ -1250,14 +1280,23 @@ public:
         return out;
     }
 
+    // The id of the class's probe member (0 when it has none).
+    DISPID ProbeId(IDispatch* object, const std::wstring& cls) {
+        auto known = probeIds_.find(cls);
+        if (known != probeIds_.end()) return known->second;
+        DISPID id = 0;
+        const wchar_t* name = ProbeMember(cls);
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        if (name && FAILED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) id = 0;
+        probeIds_[cls] = id;
+        return id;
+    }
+
     // Known-good plain call on the class's probe member.
     HRESULT Probe(IDispatch* object, const std::wstring& cls) {
-        const wchar_t* name = ProbeMember(cls);
-        if (!name) return S_OK;
-        DISPID id = 0;
-        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-        HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-        if (FAILED(hr)) return hr;
+        if (!ProbeMember(cls)) return S_OK;
+        const DISPID id = ProbeId(object, cls);
+        HRESULT hr = S_OK;
         DISPPARAMS none = {nullptr, nullptr, 0, 0};
         Variant value;
         EXCEPINFO e = {};
@@ -1292,7 +1331,7 @@ private:
     // argument that fits no parameter, when there is one.
     void CheckArgError(HRESULT hr, UINT argError, UINT unset, const std::vector<VARIANT>& args,
                        const std::vector<int>& position, const Member& m, UINT inputs, UINT named,
-                       const std::vector<DISPID>& namedIds, Outcome& out) {
+                       Outcome& out) {
         const UINT count = static_cast<UINT>(args.size());
         if (hr == DISP_E_TYPEMISMATCH) {
             if (argError == unset) out.problems.push_back("DISP_E_TYPEMISMATCH without puArgErr");
@@ -1314,7 +1353,6 @@ private:
         out.problems.push_back("DISP_E_PARAMNOTFOUND names argument " +
                                (argError == unset ? std::string("(unset)") : std::to_string(argError)) +
                                ", not the one at fault (" + std::to_string(culprits[0]) + ")");
-        (void)namedIds;
     }
 
     std::vector<ClassInfo> classes_;
@@ -1322,6 +1360,7 @@ private:
     std::wstring scratch_;
     Objects objects_;
     std::vector<FakeDispatch*> fakes_;
+    std::map<std::wstring, DISPID> probeIds_;
 };
 
 // ---------------------------------------------------------------------------
@@ -1354,18 +1393,24 @@ bool KeyExists(const wchar_t* path) {
 
 // The names of the subkeys and values of a few keys the calls must leave
 // alone, and the text of System.ini: taken before and after a run.
+const wchar_t* const kSurroundingKeys[] = {L"", L"Software", L"Software\\Halvex",
+                                           L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"};
+
 std::vector<std::wstring> Surroundings() {
     std::vector<std::wstring> names;
-    const wchar_t* const keys[] = {L"", L"Software", L"Software\\Halvex",
-                                   L"Software\\Microsoft\\Windows\\CurrentVersion\\Run"};
-    for (const wchar_t* path : keys) {
+    for (const wchar_t* path : kSurroundingKeys) {
         HKEY key;
         if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
         wchar_t name[16384];
         for (DWORD i = 0;; ++i) {
             DWORD length = 16384;
             if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-            names.push_back(std::wstring(path) + L"\\" + std::wstring(name, length));
+            const std::wstring full = std::wstring(path) + L"\\" + std::wstring(name, length);
+            // The scratch keys themselves, and the settings area they may make.
+            if (full == L"Software\\TessaryFuzz" || full == L"Software\\Halvex" ||
+                full == L"Software\\Halvex\\TessaryFuzz")
+                continue;
+            names.push_back(full);
         }
         for (DWORD i = 0;; ++i) {
             DWORD length = 16384;
@@ -1375,6 +1420,27 @@ std::vector<std::wstring> Surroundings() {
         RegCloseKey(key);
     }
     return names;
+}
+
+// The numbers of subkeys and values and the last write time of the same
+// keys: a cheap look that tells when Surroundings is worth taking again.
+std::vector<uint64_t> Fingerprint() {
+    std::vector<uint64_t> print;
+    for (const wchar_t* path : kSurroundingKeys) {
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+            print.push_back(~0ull);
+            continue;
+        }
+        DWORD subkeys = 0, values = 0;
+        FILETIME written = {};
+        RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                         nullptr, &written);
+        RegCloseKey(key);
+        print.push_back((static_cast<uint64_t>(subkeys) << 32) | values);
+        print.push_back((static_cast<uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime);
+    }
+    return print;
 }
 
 std::wstring SystemIniPath() {
@@ -1516,6 +1582,8 @@ int RunChild(int64_t first, int64_t count, const char* progressName, bool verbos
     }
     Pictures pictures;
     const bool halvexExisted = KeyExists(L"Software\\Halvex");
+    std::vector<std::wstring> surroundings = Surroundings();
+    std::vector<uint64_t> fingerprint = Fingerprint();
     Fuzzer fuzzer(std::move(classes), g_seed);
     CloseHandle(CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
 
@@ -1547,6 +1615,20 @@ int RunChild(int64_t first, int64_t count, const char* progressName, bool verbos
         std::string description;
         Outcome outcome = fuzzer.Call(call, &description);
         g_progress->current = -1;
+        // A registry call that touched the keys around the scratch ones is pinned here.
+        if (description.compare(0, 10, "xRegistry.") == 0 && Fingerprint() != fingerprint) {
+            fingerprint = Fingerprint();
+            std::vector<std::wstring> now = Surroundings();
+            if (now != surroundings) {
+                for (const std::wstring& name : now)
+                    if (std::find(surroundings.begin(), surroundings.end(), name) == surroundings.end())
+                        outcome.problems.push_back("wrote outside its scratch places: made HKCU\\" + Narrow(name));
+                for (const std::wstring& name : surroundings)
+                    if (std::find(now.begin(), now.end(), name) == now.end())
+                        outcome.problems.push_back("wrote outside its scratch places: removed HKCU\\" + Narrow(name));
+                surroundings = std::move(now);
+            }
+        }
         g_progress->completed = call - first + 1;
         if (verbose) printf("call=%lld %s\n", static_cast<long long>(call), description.c_str());
         if (!outcome.problems.empty()) {
