@@ -1808,8 +1808,28 @@ int RunParent(int64_t calls, int64_t batch, DWORD timeoutMs) {
             printf("ESCAPE: HKCU\\%s was removed by the run\n", Narrow(name).c_str());
             ++escapes;
         }
-    if (ReadWhole(SystemIniPath()) != systemIni) {
+    const std::string systemIniAfter = ReadWhole(SystemIniPath());
+    if (systemIniAfter != systemIni) {
         printf("ESCAPE: System.ini changed outside the scratch sections; put back as it was\n");
+        auto lines = [](const std::string& text) {
+            std::vector<std::string> out;
+            size_t start = 0;
+            while (start < text.size()) {
+                size_t end = text.find('\n', start);
+                if (end == std::string::npos) end = text.size();
+                out.push_back(text.substr(start, std::min<size_t>(end - start, 120)));
+                start = end + 1;
+            }
+            return out;
+        };
+        const std::vector<std::string> was = lines(systemIni), is = lines(systemIniAfter);
+        int shown = 0;
+        for (const std::string& line : is)
+            if (std::find(was.begin(), was.end(), line) == was.end() && shown++ < 10)
+                printf("  added:   %s\n", Narrow(std::wstring(line.begin(), line.end())).c_str());
+        for (const std::string& line : was)
+            if (std::find(is.begin(), is.end(), line) == is.end() && shown++ < 20)
+                printf("  removed: %s\n", Narrow(std::wstring(line.begin(), line.end())).c_str());
         WriteWhole(SystemIniPath(), systemIni);
         ++escapes;
     }
