@@ -613,10 +613,11 @@ public:
             }
         } else {
             // Kinds that convert to no text at all are allowed too (but not
-            // Nothing: the platform converts it to the empty text).
+            // Nothing, which the platform converts to the empty text, nor a
+            // byte array, whose bytes it takes for the text's).
             switch (rng_.Below(14)) {
             case 0: V_VT(&v) = VT_NULL; return v;
-            case 1: return Array();
+            case 1: return Array(rng_.Chance(50) ? VT_I4 : VT_VARIANT);
             default: V_VT(&v) = VT_BSTR; V_BSTR(&v) = Alloc(PoolText(pool)); break;
             }
         }
