@@ -58,8 +58,10 @@ public:
         if (!prepared) return E_UNEXPECTED;
         return prepared->GetIDsOfNames(names, count, ids);
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* params,
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception, UINT* argError) override {
+        // The identifier is reserved and must be IID_NULL.
+        if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
         const PreparedInterface* prepared = GetPreparedInterface(__uuidof(Interface));
         if (!prepared) return E_UNEXPECTED;
         return InvokeThroughTypeInfo(static_cast<Interface*>(this), *prepared, member, flags, params,

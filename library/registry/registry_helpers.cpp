@@ -1,5 +1,7 @@
 #include "registry/registry_helpers.h"
 
+#include <cstring>
+
 #include "frame/errors.h"
 #include "frame/text.h"
 #include "frame/variant_convert.h"
@@ -85,22 +87,36 @@ void RegSysSet(RegistryKey& reg, const std::wstring& rootName, const std::wstrin
     SkipOnError([&] { reg.WriteValue(value); });
 }
 
+namespace {
+
+// The profile functions pass each 8-bit text on as a counted UTF-16 string,
+// which holds fewer than 32767 characters; given a longer text they read or
+// write something else, or fault. A longer text makes the step fail.
+bool FitsProfileCall(const AnsiText& text) { return strlen(text.c_str()) < 32767; }
+
+}  // namespace
+
 void RegWinIni(const std::wstring& section, const std::wstring& key, const std::wstring& value,
                const std::wstring& action, VARIANT* result) {
     static const char kProfile[] = "System.ini";
     Variant outcome;
+    const AnsiText sectionText(section), keyText(key);
+    const bool fits = FitsProfileCall(sectionText) && FitsProfileCall(keyText);
     SkipOnError([&] {
         if (action == L"Get") {
             char buffer[81];
             memset(buffer, ' ', 80);
             buffer[80] = '\0';  // should the platform leave no NUL, all 80 characters count
-            GetPrivateProfileStringA(AnsiText(section).c_str(), AnsiText(key).c_str(), "NotFound", buffer, 80,
-                                     kProfile);
+            if (fits)
+                GetPrivateProfileStringA(sectionText.c_str(), keyText.c_str(), "NotFound", buffer, 80, kProfile);
+            else
+                strcpy(buffer, "NotFound");
             V_VT(outcome.get()) = VT_BSTR;
             V_BSTR(outcome.get()) = AllocBstr(FromAnsiZ(buffer));
         } else {
-            WritePrivateProfileStringA(AnsiText(section).c_str(), AnsiText(key).c_str(), AnsiText(value).c_str(),
-                                       kProfile);
+            const AnsiText valueText(value);
+            if (fits && FitsProfileCall(valueText))
+                WritePrivateProfileStringA(sectionText.c_str(), keyText.c_str(), valueText.c_str(), kProfile);
         }
     });
     outcome.MoveTo(result);

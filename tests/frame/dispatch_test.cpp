@@ -366,4 +366,16 @@ TEST_F(DispatchTest, AVariableOfTheDeclaredTypeIsWorkedOnInPlace) {
     for (VARIANT* v : {&empty, &section, &name, &both, &fallback}) VariantClear(v);
 }
 
+TEST_F(DispatchTest, AnInterfaceIdentifierOtherThanIidNullIsRefused) {
+    DISPID id = 0;
+    LPOLESTR name = const_cast<LPOLESTR>(L"ValueKey");
+    ASSERT_EQ(S_OK, object_->GetIDsOfNames(IID_NULL, &name, 1, 0, &id));
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    Variant value;
+    EXPECT_EQ(DISP_E_UNKNOWNINTERFACE,
+              object_->Invoke(id, IID_IDispatch, 0, DISPATCH_PROPERTYGET, &none, value.get(), nullptr, nullptr));
+    EXPECT_EQ(VT_EMPTY, V_VT(value.get()));
+    EXPECT_EQ(S_OK, object_->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, value.get(), nullptr, nullptr));
+}
+
 }  // namespace

@@ -209,6 +209,31 @@ TEST_F(RegistryBadInputTest, OneCallMembersNeverFail) {
     for (BSTR text : texts) SysFreeString(text);
 }
 
+TEST_F(RegistryBadInputTest, ProfileEntriesTooLongForTheProfileFunctions) {
+    // Texts of 32767 characters or more never reach the profile functions:
+    // reads give "NotFound", writes change nothing.
+    const std::wstring section = L"TessaryTestsLongEntries";
+    auto call = [&](const std::wstring& s, const std::wstring& k, const std::wstring& v, const std::wstring& action) {
+        Bstr a(s), b(k), c(v), d(action);
+        Variant result;
+        EXPECT_EQ(S_OK, registry_->RegWinIni(a.ref(), b.ref(), c.ref(), d.ref(), result.get()));
+        return V_VT(result.get()) == VT_BSTR ? ToWide(V_BSTR(result.get())) : std::wstring(L"<not text>");
+    };
+    const std::wstring longText(32767, L'k');
+    call(section, L"entry", L"kept", L"Put");
+    for (const std::wstring& key : {longText, std::wstring(65536, L'k')}) {
+        call(section, key, L"x", L"Put");
+        EXPECT_EQ(L"NotFound", call(section, key, L"", L"Get"));
+    }
+    call(section, L"entry", longText, L"Put");
+    EXPECT_EQ(L"kept", call(section, L"entry", L"", L"Get"));
+    call(section, L"entry", std::wstring(32766, L'v'), L"Put");
+    EXPECT_EQ(std::wstring(79, L'v'), call(section, L"entry", L"", L"Get"));
+    EXPECT_EQ(L"NotFound", call(longText, L"entry", L"", L"Get"));
+    call(longText, L"entry", L"x", L"Put");
+    WritePrivateProfileStringW(section.c_str(), nullptr, nullptr, L"System.ini");
+}
+
 TEST_F(RegistryBadInputTest, NoKeyHandleIsLeftOpen) {
     auto round = [&] {
         VARIANT_BOOL ok;
