@@ -456,7 +456,10 @@ HRESULT Invoke(void* instance, const PreparedInterface& prepared, DISPID member,
     for (UINT i = 0; i < named; ++i) {
         DISPID id = params->rgdispidNamedArgs[i];
         UINT index = (id == DISPID_PROPERTYPUT) ? inputs - 1 : static_cast<UINT>(id);
-        if (inputs == 0 || id < DISPID_PROPERTYPUT || index >= inputs) return DISP_E_PARAMNOTFOUND;
+        if (inputs == 0 || id < DISPID_PROPERTYPUT || index >= inputs) {
+            if (argError) *argError = i;
+            return DISP_E_PARAMNOTFOUND;
+        }
         slots[index].caller = &params->rgvarg[i];
         slots[index].callerIndex = i;
     }
@@ -468,7 +471,20 @@ HRESULT Invoke(void* instance, const PreparedInterface& prepared, DISPID member,
     }
 
     // A required argument that is missing is reported the same way whatever
-    // the other arguments hold: before any of them is converted.
+    // the other arguments hold: before any of them is converted. puArgErr
+    // names the caller's "missing" marker for a required parameter where it
+    // gave one (also one that another entry for the same parameter
+    // overrode); a parameter left out altogether has no entry, and its
+    // place is given instead.
+    for (UINT i = 0; i < params->cArgs; ++i) {
+        if (!IsOmitted(&params->rgvarg[i])) continue;
+        UINT p = params->cArgs - 1 - i;
+        if (i < named) p = params->rgdispidNamedArgs[i] == DISPID_PROPERTYPUT ? inputs - 1 : params->rgdispidNamedArgs[i];
+        if (p < inputs && !desc.parameters[p].MayBeOmitted()) {
+            if (argError) *argError = i;
+            return DISP_E_PARAMNOTFOUND;
+        }
+    }
     for (UINT p = 0; p < inputs; ++p) {
         if (IsOmitted(slots[p].caller) && !desc.parameters[p].MayBeOmitted()) {
             if (argError) *argError = p;

@@ -378,4 +378,35 @@ TEST_F(DispatchTest, AnInterfaceIdentifierOtherThanIidNullIsRefused) {
     EXPECT_EQ(S_OK, object_->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, value.get(), nullptr, nullptr));
 }
 
+// puArgErr names the caller's argument (its index in rgvarg) that was not
+// found: a named argument no parameter has, or a "missing" marker given for
+// a required parameter.
+TEST_F(DispatchTest, ArgumentNotFoundNamesTheCallersArgument) {
+    auto idOf = [&](const wchar_t* member) {
+        DISPID id = 0;
+        LPOLESTR name = const_cast<LPOLESTR>(member);
+        object_->GetIDsOfNames(IID_NULL, &name, 1, 0, &id);
+        return id;
+    };
+    VARIANT args[4];
+    for (VARIANT& v : args) SetText(&v, L"x");
+    VariantClear(&args[1]);
+    V_VT(&args[1]) = VT_ERROR;  // rgvarg[1] is the third of four, sValKey: required
+    V_ERROR(&args[1]) = DISP_E_PARAMNOTFOUND;
+    DISPPARAMS params = {args, nullptr, 4, 0};
+    Variant result;
+    UINT argError = 99;
+    EXPECT_EQ(DISP_E_PARAMNOTFOUND, object_->Invoke(idOf(L"RegSysGet"), IID_NULL, 0, DISPATCH_METHOD, &params,
+                                                    result.get(), nullptr, &argError));
+    EXPECT_EQ(1u, argError);
+
+    DISPID named[2] = {0, 7};  // the second named argument names no parameter
+    DISPPARAMS withNames = {args, named, 2, 2};
+    argError = 99;
+    EXPECT_EQ(DISP_E_PARAMNOTFOUND, object_->Invoke(idOf(L"RegSysGet"), IID_NULL, 0, DISPATCH_METHOD, &withNames,
+                                                    result.get(), nullptr, &argError));
+    EXPECT_EQ(1u, argError);
+    for (VARIANT& v : args) VariantClear(&v);
+}
+
 }  // namespace
