@@ -15,9 +15,8 @@ namespace {
 
 // One parameter on its way to the vtable.
 struct Slot {
-    VARTYPE type = VT_EMPTY;  // declared type, without VT_BYREF
-    bool byRef = false;
-    bool acceptsUnsigned = false;  // see PreparedParameter
+    explicit Slot(const PreparedParameter& declared) : parameter(declared) {}
+    const PreparedParameter& parameter;  // its declared type and flags
     VARIANT* caller = nullptr;  // the caller's argument, null when omitted
     UINT callerIndex = 0;       // its index in rgvarg, for puArgErr
     bool passedThrough = false;  // the caller's own storage goes to the call
@@ -43,8 +42,8 @@ public:
     ~Slots() {
         for (UINT i = 0; i < count_; ++i) slots_[i].~Slot();
     }
-    Slot& Add() {
-        Slot* slot = new (&slots_[count_]) Slot();
+    Slot& Add(const PreparedParameter& parameter) {
+        Slot* slot = new (&slots_[count_]) Slot(parameter);
         ++count_;
         VariantInit(&slot->call);
         return *slot;
@@ -105,26 +104,26 @@ SAFEARRAY* CopyArrayAs(SAFEARRAY* source, VARTYPE elementType) {
 void Coerce(Slot& slot, const VARIANT* argument) {
     const VARIANT* source = &Deref(*argument);
     VARTYPE vt = V_VT(source);
-    if (slot.type == VT_VARIANT) {
+    if (slot.parameter.type == VT_VARIANT) {
         if (FAILED(VariantCopyInd(slot.value.get(), const_cast<VARIANT*>(source))))
             throw InvokeFailure(DISP_E_TYPEMISMATCH);
         return;
     }
-    if (slot.type & VT_ARRAY) {
-        VARTYPE element = slot.type & ~VT_ARRAY;
+    if (slot.parameter.type & VT_ARRAY) {
+        VARTYPE element = slot.parameter.type & ~VT_ARRAY;
         SAFEARRAY* array = nullptr;
         if (vt & VT_ARRAY) {
             array = (vt & VT_BYREF) ? *V_ARRAYREF(source) : V_ARRAY(source);
         } else if (vt != VT_EMPTY && !(vt == VT_ERROR && V_ERROR(source) == DISP_E_PARAMNOTFOUND)) {
             throw InvokeFailure(DISP_E_TYPEMISMATCH);
         }
-        V_VT(slot.value.get()) = slot.type;
+        V_VT(slot.value.get()) = slot.parameter.type;
         V_ARRAY(slot.value.get()) = CopyArrayAs(array, element);
         return;
     }
     HRESULT hr = VariantChangeTypeEx(slot.value.get(), const_cast<VARIANT*>(source), LOCALE_USER_DEFAULT,
-                                     VARIANT_ALPHABOOL, slot.type);
-    if (hr == DISP_E_OVERFLOW && slot.acceptsUnsigned && slot.type == VT_I4) {
+                                     VARIANT_ALPHABOOL, slot.parameter.type);
+    if (hr == DISP_E_OVERFLOW && slot.parameter.acceptsUnsigned && slot.parameter.type == VT_I4) {
         hr = VariantChangeTypeEx(slot.value.get(), const_cast<VARIANT*>(source), LOCALE_USER_DEFAULT, 0, VT_UI4);
         if (SUCCEEDED(hr)) V_VT(slot.value.get()) = VT_I4;  // same 32 bits, read as signed
     }
@@ -181,7 +180,7 @@ void CopyIntoFixed(SAFEARRAY* fixed, SAFEARRAY* value) {
 // Writes a by-reference temporary back into the caller's variable. Returns a
 // run-time error number when the write-back is refused (0 when done).
 long WriteBack(Slot& slot) {
-    if (!slot.byRef || slot.passedThrough || IsOmitted(slot.caller)) return 0;
+    if (!slot.parameter.byRef || slot.passedThrough || IsOmitted(slot.caller)) return 0;
     VARIANT* caller = slot.caller;
     if (!(V_VT(caller) & VT_BYREF)) return 0;  // a literal: nothing to write into
     // A value the member left alone keeps the caller's own type and value
@@ -190,7 +189,7 @@ long WriteBack(Slot& slot) {
 
     // A fixed-size array keeps its place: its elements take the member's
     // changes, and a member that replaced the array meets the run-time's error.
-    if (slot.type & VT_ARRAY) {
+    if (slot.parameter.type & VT_ARRAY) {
         SAFEARRAY* callerArray = CallerArray(caller);
         if (IsFixedOrLocked(callerArray)) {
             if (V_ARRAY(slot.value.get()) != slot.handedOut) return kArrayFixedOrLocked;
@@ -202,7 +201,8 @@ long WriteBack(Slot& slot) {
     // Arrays go to variant-holding callers as arrays of variants.
     Variant shaped;
     const VARIANT* value = slot.value.get();
-    if ((slot.type & VT_ARRAY) && slot.type != (VT_ARRAY | VT_VARIANT) && V_ARRAY(slot.value.get())) {
+    const VARTYPE declared = slot.parameter.type;
+    if ((declared & VT_ARRAY) && declared != (VT_ARRAY | VT_VARIANT) && V_ARRAY(slot.value.get())) {
         try {
             V_VT(shaped.get()) = VT_ARRAY | VT_VARIANT;
             V_ARRAY(shaped.get()) = ConvertArray(V_ARRAY(slot.value.get()), VT_VARIANT);
@@ -368,9 +368,10 @@ VARIANT* CallerStorage(VARTYPE declared, VARIANT* argument) {
     return PassesAsIs(declared, *target) ? target : nullptr;
 }
 
-// Prepares one input slot from the caller's argument (null when omitted).
-void Fill(Slot& slot, const PreparedParameter& parameter, VARIANT* argument) {
-    slot.caller = argument;
+// Prepares one input slot from the caller's argument (slot.caller, null when omitted).
+void Fill(Slot& slot) {
+    const PreparedParameter& parameter = slot.parameter;
+    VARIANT* argument = slot.caller;
     if (IsOmitted(argument)) {
         if (parameter.hasDefault) {
             Coerce(slot, parameter.defaultValue.get());
@@ -382,26 +383,26 @@ void Fill(Slot& slot, const PreparedParameter& parameter, VARIANT* argument) {
         }
         return;
     }
-    if (slot.byRef) {
-        if (V_VT(argument) == (VT_BYREF | slot.type) &&
-            !((slot.type & VT_ARRAY) && IsFixedOrLocked(*V_ARRAYREF(argument)))) {
+    if (slot.parameter.byRef) {
+        if (V_VT(argument) == (VT_BYREF | slot.parameter.type) &&
+            !((slot.parameter.type & VT_ARRAY) && IsFixedOrLocked(*V_ARRAYREF(argument)))) {
             // Already a reference of the declared type: the caller's storage is used.
             slot.passedThrough = true;
             slot.call = *argument;
             return;
         }
-        if (VARIANT* storage = CallerStorage(slot.type, argument)) {
+        if (VARIANT* storage = CallerStorage(slot.parameter.type, argument)) {
             slot.passedThrough = true;
-            if (slot.type == VT_VARIANT) {
+            if (slot.parameter.type == VT_VARIANT) {
                 V_VT(&slot.call) = VT_BYREF | VT_VARIANT;
                 V_VARIANTREF(&slot.call) = storage;
             } else {
-                V_VT(&slot.call) = VT_BYREF | slot.type;
+                V_VT(&slot.call) = VT_BYREF | slot.parameter.type;
                 V_BYREF(&slot.call) = &V_UI1(storage);
             }
             return;
         }
-    } else if (slot.type != VT_VARIANT && PassesAsIs(slot.type, Deref(*argument))) {
+    } else if (slot.parameter.type != VT_VARIANT && PassesAsIs(slot.parameter.type, Deref(*argument))) {
         slot.call = Deref(*argument);  // a view of the caller's value; nothing is owned
         return;
     }
@@ -410,21 +411,21 @@ void Fill(Slot& slot, const PreparedParameter& parameter, VARIANT* argument) {
     } catch (const InvokeFailure& failure) {
         throw InvokeFailure(failure.hr(), slot.callerIndex, failure.runtimeNumber());
     }
-    if (slot.type & VT_ARRAY) {
+    if (slot.parameter.type & VT_ARRAY) {
         slot.handedOut = V_ARRAY(slot.value.get());
-    } else if (slot.byRef && (V_VT(argument) & VT_BYREF)) {
+    } else if (slot.parameter.byRef && (V_VT(argument) & VT_BYREF)) {
         VariantCopy(slot.coerced.get(), slot.value.get());
     }
 }
 
 // Points the call at the slot's typed temporary.
 void Aim(Slot& slot) {
-    if (slot.byRef) {
-        if (slot.type == VT_VARIANT) {
+    if (slot.parameter.byRef) {
+        if (slot.parameter.type == VT_VARIANT) {
             V_VT(&slot.call) = VT_BYREF | VT_VARIANT;
             V_VARIANTREF(&slot.call) = slot.value.get();
         } else {
-            V_VT(&slot.call) = VT_BYREF | slot.type;
+            V_VT(&slot.call) = VT_BYREF | slot.parameter.type;
             V_BYREF(&slot.call) = &V_UI1(slot.value.get());
         }
     } else {
@@ -443,12 +444,7 @@ HRESULT Invoke(void* instance, const PreparedInterface& prepared, DISPID member,
     const UINT inputs = desc.inputs;
 
     Slots slots(declared);
-    for (UINT p = 0; p < declared; ++p) {
-        Slot& slot = slots.Add();
-        slot.type = desc.parameters[p].type;
-        slot.byRef = desc.parameters[p].byRef;
-        slot.acceptsUnsigned = desc.parameters[p].acceptsUnsigned;
-    }
+    for (UINT p = 0; p < declared; ++p) slots.Add(desc.parameters[p]);
 
     UINT named = params->cNamedArgs;
     if (named > params->cArgs) return DISP_E_BADPARAMCOUNT;
@@ -495,12 +491,12 @@ HRESULT Invoke(void* instance, const PreparedInterface& prepared, DISPID member,
     try {
         for (UINT p = 0; p < declared; ++p) {
             Slot& slot = slots[p];
-            if (slot.type == VT_EMPTY) throw InvokeFailure(DISP_E_TYPEMISMATCH, 0);
+            if (slot.parameter.type == VT_EMPTY) throw InvokeFailure(DISP_E_TYPEMISMATCH, 0);
             if (p < inputs) {
-                Fill(slot, desc.parameters[p], slot.caller);
+                Fill(slot);
                 if (slot.passedThrough || V_VT(&slot.call) != VT_EMPTY) continue;
-            } else if (slot.type != VT_VARIANT) {
-                V_VT(slot.value.get()) = slot.type;  // [retval]: zero of the declared type
+            } else if (slot.parameter.type != VT_VARIANT) {
+                V_VT(slot.value.get()) = slot.parameter.type;  // [retval]: zero of the declared type
             }
             Aim(slot);
         }
@@ -529,7 +525,7 @@ HRESULT Invoke(void* instance, const PreparedInterface& prepared, DISPID member,
     for (UINT p = 0; p < declared; ++p) {
         Slot& slot = slots[p];
         // By-value variants travel whole on the stack; everything else by its own type.
-        if (!slot.byRef && slot.type == VT_VARIANT) {
+        if (!slot.parameter.byRef && slot.parameter.type == VT_VARIANT) {
             types[p] = VT_VARIANT;
             values[p] = slot.value.get();
         } else {
@@ -546,7 +542,8 @@ HRESULT Invoke(void* instance, const PreparedInterface& prepared, DISPID member,
     // come back for the replacement and the replacement is always seen.
     for (UINT p = 0; p < inputs; ++p) {
         Slot& slot = slots[p];
-        if (slot.handedOut && slot.byRef && !IsOmitted(slot.caller) && IsFixedOrLocked(CallerArray(slot.caller)) &&
+        if (slot.handedOut && slot.parameter.byRef && !IsOmitted(slot.caller) &&
+            IsFixedOrLocked(CallerArray(slot.caller)) &&
             SUCCEEDED(SafeArrayLock(slot.handedOut)))
             slot.guarded = true;
     }

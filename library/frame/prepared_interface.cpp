@@ -49,13 +49,15 @@ PreparedParameter PrepareParameter(ITypeInfo* info, const ELEMDESC& element) {
     return parameter;
 }
 
+wchar_t AsciiUpperChar(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c; }
+
 // Upper case of an ASCII name; false when it holds anything else, which is
 // then left to the type information's own comparison rules.
 bool AsciiUpper(const wchar_t* name, std::wstring* upper) {
     upper->clear();
     for (const wchar_t* c = name; *c; ++c) {
         if (*c >= 0x80) return false;
-        upper->push_back(*c >= L'a' && *c <= L'z' ? static_cast<wchar_t>(*c - 32) : *c);
+        upper->push_back(AsciiUpperChar(*c));
     }
     return true;
 }
@@ -64,7 +66,7 @@ bool AsciiUpper(const wchar_t* name, std::wstring* upper) {
 int CompareUpper(const wchar_t* name, const std::wstring& upper) {
     size_t i = 0;
     for (; name[i] && i < upper.size(); ++i) {
-        wchar_t c = name[i] >= L'a' && name[i] <= L'z' ? static_cast<wchar_t>(name[i] - 32) : name[i];
+        const wchar_t c = AsciiUpperChar(name[i]);
         if (c != upper[i]) return c < upper[i] ? -1 : 1;
     }
     if (name[i]) return 1;
