@@ -69,14 +69,27 @@ make_prefix() {
   local prefix=$1
   [ -f "$prefix/system.reg" ] && return
   log "creating Wine prefix $prefix ($WINEARCH)"
-  mkdir -p "$prefix"
-  WINEPREFIX=$prefix DISPLAY= wine wineboot -i >/dev/null 2>&1 || true
-  # The registry files are written when the prefix's wineserver ends.
-  WINEPREFIX=$prefix wineserver -w || true
+  # wineboot now and then leaves a half-made prefix without its registry files
+  # (seen once on a loaded machine, with nothing else different): start again
+  # from nothing, and show what wineboot said if it never succeeds.
+  local attempt bootlog="${prefix%/}.wineboot.log"
+  for attempt in 1 2 3; do
+    mkdir -p "$prefix"
+    WINEPREFIX=$prefix DISPLAY= wine wineboot -i >"$bootlog" 2>&1 || true
+    # The registry files are written when the prefix's wineserver ends.
+    WINEPREFIX=$prefix wineserver -w || true
+    [ -f "$prefix/system.reg" ] && break
+    echo "wineboot left no registry in $prefix (try $attempt of 3)" >&2
+    WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+    rm -rf "$prefix"
+    sleep 2
+  done
   if [ ! -f "$prefix/system.reg" ]; then
-    echo "could not create the Wine prefix $prefix with $TESSARY_WINE_LOADER" >&2
+    echo "could not create the Wine prefix $prefix with $TESSARY_WINE_LOADER; wineboot said:" >&2
+    tail -n 30 "$bootlog" >&2 || true
     return 1
   fi
+  rm -f "$bootlog"
   # Without a window manager every dialog close would stall for seconds. The
   # first call into a prefix just made can fail once (seen with 64-bit
   # prefixes that also hold the 32-bit side): one more try after the
