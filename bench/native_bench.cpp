@@ -9,7 +9,6 @@
 //                                  fraction of the calls, to check the program)
 //   native_bench --cold <progid>   one first CreateObject, in this process
 #include <windows.h>
-#include <psapi.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -19,8 +18,11 @@
 #include "Tessary.h"
 #include "frame/automation.h"
 #include "frame/com_ptr.h"
+#include "frame/handles.h"
+#include "support/resource_census.h"
 
 using namespace tessary;
+using tessary::test::PrivateBytes;
 
 namespace {
 
@@ -234,15 +236,6 @@ void Printing(int rounds, const std::wstring& outputFile) {
     DeleteFileW(outputFile.c_str());
 }
 
-// The process's private bytes. Wine leaves PrivateUsage at 0 and counts
-// the same committed private memory as PagefileUsage.
-SIZE_T PrivateBytes() {
-    PROCESS_MEMORY_COUNTERS_EX counters = {};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
-    return counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
-}
-
 void Memory() {
     const int count = Count(10000);
     for (const wchar_t* progId : {L"Tessary.xRegistry", L"Tessary.xPrinter", L"Tessary.xApplication", L"Tessary.xMixer",
@@ -252,9 +245,9 @@ void Memory() {
         { ComPtr<IDispatch> warm = Create<IDispatch>(clsid); }
         std::vector<ComPtr<IDispatch>> live;
         live.reserve(count);
-        const SIZE_T before = PrivateBytes();
+        const size_t before = PrivateBytes();
         for (int i = 0; i < count; ++i) live.push_back(Create<IDispatch>(clsid));
-        const SIZE_T after = PrivateBytes();
+        const size_t after = PrivateBytes();
         std::printf("memory\t%ls\t%.0f\n", progId, static_cast<double>(after - before) / count);
     }
 }
@@ -283,29 +276,25 @@ void ColdStarts(int rounds) {
                                       L"Tessary.xApplication", L"Tessary.xMixer"}) {
             std::wstring command = L"\"" + std::wstring(self) + L"\" --cold " + progId;
             SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-            HANDLE read = nullptr, write = nullptr;
-            CreatePipe(&read, &write, &inherit, 0);
-            SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+            UniqueKernelHandle read, write;
+            if (!CreatePipe(read.put(), write.put(), &inherit, 0)) continue;
+            SetHandleInformation(read.get(), HANDLE_FLAG_INHERIT, 0);
             STARTUPINFOW startup = {};
             startup.cb = sizeof startup;
             startup.dwFlags = STARTF_USESTDHANDLES;
-            startup.hStdOutput = write;
+            startup.hStdOutput = write.get();
             startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-            PROCESS_INFORMATION process = {};
-            if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-                CloseHandle(read);
-                CloseHandle(write);
+            PROCESS_INFORMATION started = {};
+            if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
                 continue;
-            }
-            CloseHandle(write);
+            UniqueKernelHandle process(started.hProcess), thread(started.hThread);
+            write.reset();  // the child holds the only writing end: its end ends the reads
             char buffer[64] = {};
             DWORD got = 0, total = 0;
-            while (total < sizeof buffer - 1 && ReadFile(read, buffer + total, sizeof buffer - 1 - total, &got, nullptr) && got)
+            while (total < sizeof buffer - 1 &&
+                   ReadFile(read.get(), buffer + total, sizeof buffer - 1 - total, &got, nullptr) && got)
                 total += got;
-            WaitForSingleObject(process.hProcess, 60000);
-            CloseHandle(process.hProcess);
-            CloseHandle(process.hThread);
-            CloseHandle(read);
+            WaitForSingleObject(process.get(), 60000);
             if (total == 0) continue;
             const bool peer = progId[0] == L'S';
             char narrow[64];

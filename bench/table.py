@@ -68,34 +68,46 @@ def spread(values):
     return f"{us(min(values))}–{us(max(values))}"
 
 
-print("| arch | call | µs per call (spread) | peer | peer µs (spread) | target | ratio |")
-print("|---|---|---|---|---|---|---|")
-for arch, pair in order:
-    sides = samples[(arch, pair)]
-    if not sides["ours"] or not sides["peer"]:
-        continue
-    label, peer, target = PEERS.get(pair, (pair, "peer", 0))
-    ours_median = statistics.median(sides["ours"])
-    peer_median = statistics.median(sides["peer"])
-    ratio = ours_median / peer_median if peer_median else float("inf")
-    print(f"| {arch} | {label} | {us(ours_median)} ({spread(sides['ours'])}) | {peer} | "
-          f"{us(peer_median)} ({spread(sides['peer'])}) | ≤ {target}× | **{ratio:.2f}×** |")
+def table(columns, rows):
+    print("| " + " | ".join(columns) + " |")
+    print("|" + "---|" * len(columns))
+    for row in rows:
+        print("| " + " | ".join(row) + " |")
 
-if cold:
-    print()
-    print("| arch | first `CreateObject` in a fresh process | ms (median) | ms (spread) | ratio to `Scripting.Dictionary` |")
-    print("|---|---|---|---|---|")
+
+def pair_rows():
+    for arch, pair in order:
+        sides = samples[(arch, pair)]
+        if not sides["ours"] or not sides["peer"]:
+            continue
+        label, peer, target = PEERS.get(pair, (pair, "peer", 0))
+        ours_median = statistics.median(sides["ours"])
+        peer_median = statistics.median(sides["peer"])
+        ratio = ours_median / peer_median if peer_median else float("inf")
+        yield (arch, label, f"{us(ours_median)} ({spread(sides['ours'])})", peer,
+               f"{us(peer_median)} ({spread(sides['peer'])})", f"≤ {target}×", f"**{ratio:.2f}×**")
+
+
+def cold_rows():
     for arch, classes in cold.items():
         base = statistics.median(classes.get("Scripting.Dictionary", [float("nan")]))
         for progid, values in classes.items():
             median = statistics.median(values)
-            print(f"| {arch} | `{progid}` | {median / 1000:.1f} | {min(values) / 1000:.1f}–{max(values) / 1000:.1f} | "
-                  f"{median / base:.1f}× |")
+            yield (arch, f"`{progid}`", f"{median / 1000:.1f}", f"{min(values) / 1000:.1f}–{max(values) / 1000:.1f}",
+                   f"{median / base:.1f}×")
 
-if memory:
-    print()
-    print("| arch | live object (10,000 of a class) | private bytes per object |")
-    print("|---|---|---|")
+
+def memory_rows():
     for arch, classes in memory.items():
         for progid, value in classes.items():
-            print(f"| {arch} | `{progid}` | {value:,.0f} |")
+            yield (arch, f"`{progid}`", f"{value:,.0f}")
+
+
+table(("arch", "call", "µs per call (spread)", "peer", "peer µs (spread)", "target", "ratio"), pair_rows())
+if cold:
+    print()
+    table(("arch", "first `CreateObject` in a fresh process", "ms (median)", "ms (spread)",
+           "ratio to `Scripting.Dictionary`"), cold_rows())
+if memory:
+    print()
+    table(("arch", "live object (10,000 of a class)", "private bytes per object"), memory_rows())

@@ -27,14 +27,19 @@ struct Slot {
     VARIANT call;                // what DispCallFunc receives
 };
 
-// The slots of one call. Members have a handful of parameters: they live on
-// the stack, constructed only as far as the member declares.
+// The slots of one call, with DispCallFunc's parallel arrays of argument
+// types and pointers. Members have a handful of parameters: all of it lives
+// on the stack, slots constructed only as far as the member declares.
 class Slots {
 public:
     explicit Slots(UINT capacity) {
         if (capacity > kInline) {
-            heap_.reset(new unsigned char[capacity * sizeof(Slot)]);
-            slots_ = reinterpret_cast<Slot*>(heap_.get());
+            slotsHeap_.reset(new unsigned char[capacity * sizeof(Slot)]);
+            typesHeap_.reset(new VARTYPE[capacity]);
+            valuesHeap_.reset(new VARIANTARG*[capacity]);
+            slots_ = reinterpret_cast<Slot*>(slotsHeap_.get());
+            types_ = typesHeap_.get();
+            values_ = valuesHeap_.get();
         }
     }
     Slots(const Slots&) = delete;
@@ -49,12 +54,20 @@ public:
         return *slot;
     }
     Slot& operator[](UINT i) { return slots_[i]; }
+    VARTYPE* types() { return types_; }
+    VARIANTARG** values() { return values_; }
 
 private:
     static constexpr UINT kInline = 8;
-    alignas(Slot) unsigned char inline_[kInline * sizeof(Slot)];
-    std::unique_ptr<unsigned char[]> heap_;
-    Slot* slots_ = reinterpret_cast<Slot*>(inline_);
+    alignas(Slot) unsigned char slotsInline_[kInline * sizeof(Slot)];
+    VARTYPE typesInline_[kInline];
+    VARIANTARG* valuesInline_[kInline];
+    std::unique_ptr<unsigned char[]> slotsHeap_;
+    std::unique_ptr<VARTYPE[]> typesHeap_;
+    std::unique_ptr<VARIANTARG*[]> valuesHeap_;
+    Slot* slots_ = reinterpret_cast<Slot*>(slotsInline_);
+    VARTYPE* types_ = typesInline_;
+    VARIANTARG** values_ = valuesInline_;
     UINT count_ = 0;
 };
 
@@ -368,6 +381,17 @@ VARIANT* CallerStorage(VARTYPE declared, VARIANT* argument) {
     return PassesAsIs(declared, *target) ? target : nullptr;
 }
 
+// Points the call at a variable of the declared type, by reference.
+void ReferTo(Slot& slot, VARIANT* storage) {
+    if (slot.parameter.type == VT_VARIANT) {
+        V_VT(&slot.call) = VT_BYREF | VT_VARIANT;
+        V_VARIANTREF(&slot.call) = storage;
+    } else {
+        V_VT(&slot.call) = VT_BYREF | slot.parameter.type;
+        V_BYREF(&slot.call) = &V_UI1(storage);
+    }
+}
+
 // Prepares one input slot from the caller's argument (slot.caller, null when omitted).
 void Fill(Slot& slot) {
     const PreparedParameter& parameter = slot.parameter;
@@ -383,26 +407,20 @@ void Fill(Slot& slot) {
         }
         return;
     }
-    if (slot.parameter.byRef) {
-        if (V_VT(argument) == (VT_BYREF | slot.parameter.type) &&
-            !((slot.parameter.type & VT_ARRAY) && IsFixedOrLocked(*V_ARRAYREF(argument)))) {
+    if (parameter.byRef) {
+        if (V_VT(argument) == (VT_BYREF | parameter.type) &&
+            !((parameter.type & VT_ARRAY) && IsFixedOrLocked(*V_ARRAYREF(argument)))) {
             // Already a reference of the declared type: the caller's storage is used.
             slot.passedThrough = true;
             slot.call = *argument;
             return;
         }
-        if (VARIANT* storage = CallerStorage(slot.parameter.type, argument)) {
+        if (VARIANT* storage = CallerStorage(parameter.type, argument)) {
             slot.passedThrough = true;
-            if (slot.parameter.type == VT_VARIANT) {
-                V_VT(&slot.call) = VT_BYREF | VT_VARIANT;
-                V_VARIANTREF(&slot.call) = storage;
-            } else {
-                V_VT(&slot.call) = VT_BYREF | slot.parameter.type;
-                V_BYREF(&slot.call) = &V_UI1(storage);
-            }
+            ReferTo(slot, storage);
             return;
         }
-    } else if (slot.parameter.type != VT_VARIANT && PassesAsIs(slot.parameter.type, Deref(*argument))) {
+    } else if (parameter.type != VT_VARIANT && PassesAsIs(parameter.type, Deref(*argument))) {
         slot.call = Deref(*argument);  // a view of the caller's value; nothing is owned
         return;
     }
@@ -411,9 +429,9 @@ void Fill(Slot& slot) {
     } catch (const InvokeFailure& failure) {
         throw InvokeFailure(failure.hr(), slot.callerIndex, failure.runtimeNumber());
     }
-    if (slot.parameter.type & VT_ARRAY) {
+    if (parameter.type & VT_ARRAY) {
         slot.handedOut = V_ARRAY(slot.value.get());
-    } else if (slot.parameter.byRef && (V_VT(argument) & VT_BYREF)) {
+    } else if (parameter.byRef && (V_VT(argument) & VT_BYREF)) {
         VariantCopy(slot.coerced.get(), slot.value.get());
     }
 }
@@ -421,13 +439,7 @@ void Fill(Slot& slot) {
 // Points the call at the slot's typed temporary.
 void Aim(Slot& slot) {
     if (slot.parameter.byRef) {
-        if (slot.parameter.type == VT_VARIANT) {
-            V_VT(&slot.call) = VT_BYREF | VT_VARIANT;
-            V_VARIANTREF(&slot.call) = slot.value.get();
-        } else {
-            V_VT(&slot.call) = VT_BYREF | slot.parameter.type;
-            V_BYREF(&slot.call) = &V_UI1(slot.value.get());
-        }
+        ReferTo(slot, slot.value.get());
     } else {
         slot.call = *slot.value.get();  // a shallow view; the slot keeps ownership
     }
@@ -510,18 +522,8 @@ HRESULT Invoke(void* instance, const PreparedInterface& prepared, DISPID member,
         return failure.hr();
     }
 
-    VARTYPE typesInline[8];
-    VARIANTARG* valuesInline[8];
-    std::unique_ptr<VARTYPE[]> typesHeap;
-    std::unique_ptr<VARIANTARG*[]> valuesHeap;
-    VARTYPE* types = typesInline;
-    VARIANTARG** values = valuesInline;
-    if (declared > 8) {
-        typesHeap.reset(new VARTYPE[declared]);
-        valuesHeap.reset(new VARIANTARG*[declared]);
-        types = typesHeap.get();
-        values = valuesHeap.get();
-    }
+    VARTYPE* types = slots.types();
+    VARIANTARG** values = slots.values();
     for (UINT p = 0; p < declared; ++p) {
         Slot& slot = slots[p];
         // By-value variants travel whole on the stack; everything else by its own type.

@@ -48,9 +48,7 @@ bool PrintDialog::PrepareShowing(Showing* showing) {
         if (windowMade_) CreateWindowIfPossible();
         if (Window()) FitToLoadedLayout();
     }
-    View* view = nullptr;
-    for (View& each : views_)
-        if (each.window == Window()) view = &each;
+    View* view = CurrentView();
     if (!view) {
         bPrint_ = false;
         return false;

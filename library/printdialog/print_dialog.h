@@ -199,7 +199,9 @@ private:
     PrintDialog();
     void CreateWindowIfPossible();
     void LoadStep();
+    // The calling thread's live window, or null.
     const View* CurrentView() const;
+    View* CurrentView() { return const_cast<View*>(std::as_const(*this).CurrentView()); }
     void FitToLoadedLayout();  // the load step's outer height and places, in the calling thread's window
     void MarkOtherViewsStale();
     // Under the lock: the calling thread's window ready for showing (made

@@ -1543,20 +1543,10 @@ DWORD WINAPI Watchdog(void*) {
     }
 }
 
-BOOL CALLBACK CountWindow(HWND, LPARAM counter) {
-    ++*reinterpret_cast<long*>(counter);
-    return TRUE;
-}
-long Windows() {
-    long count = 0;
-    EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&count));
-    return count;
-}
-
 struct Census {
     long handles, gdi, windows;
 };
-Census Count() { return {LiveKernelHandles(), LiveGdiObjects(), Windows()}; }
+Census Count() { return {LiveKernelHandles(), LiveGdiObjects(), LiveThreadWindows()}; }
 
 int RunChild(int64_t first, int64_t count, const char* progressName, bool verbose) {
     static Progress local = {-1, 0, 0, 0, 0, 0, 0};

@@ -15,17 +15,6 @@ using namespace tessary::test;
 
 namespace {
 
-BOOL CALLBACK CountWindow(HWND, LPARAM counter) {
-    ++*reinterpret_cast<long*>(counter);
-    return TRUE;
-}
-
-long ThreadWindows() {
-    long count = 0;
-    EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&count));
-    return count;
-}
-
 TEST(PrinterLeaks, CensusSeesObjectsComeAndGo) {
     long before = LiveGdiObjects();
     if (before < 0) GTEST_SKIP() << "GDI handle table not readable";
@@ -89,7 +78,7 @@ TEST(PrinterLeaks, PrintCyclesLeaveNothingBehind) {
     for (int i = 0; i < 20; ++i) cycle(i);  // the platform's caches fill up first
     const long gdiBefore = LiveGdiObjects();
     const long handlesBefore = LiveKernelHandles();
-    const long windowsBefore = ThreadWindows();
+    const long windowsBefore = LiveThreadWindows();
     // With a display each cycle also makes and destroys the dialog's window,
     // which takes longer: fewer cycles there.
     char mode[16] = {};
@@ -101,7 +90,7 @@ TEST(PrinterLeaks, PrintCyclesLeaveNothingBehind) {
     }
     const long gdiAfter = LiveGdiObjects();
     const long handlesAfter = LiveKernelHandles();
-    const long windowsAfter = ThreadWindows();
+    const long windowsAfter = LiveThreadWindows();
     printf("GDI objects %ld -> %ld, kernel handles %ld -> %ld, windows %ld -> %ld after %d cycles\n", gdiBefore,
            gdiAfter, handlesBefore, handlesAfter, windowsBefore, windowsAfter, cycles);
     RecordProperty("gdi_before", static_cast<int>(gdiBefore));

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Tessary.h"
+#include "frame/handles.h"
 #include "printdialog/dialog_layout.h"
 #include "printer_test_support.h"
 #include "support/test_support.h"
@@ -131,8 +132,8 @@ TEST_F(PrinterThreads, OneChoiceForTheWholeProcess) {
     ASSERT_EQ(S_OK, here->get_WidthDot(&widthBefore));
     const LONG wanted = before == 1 ? 2 : 1;
 
-    HANDLE chosen = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE adopted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    UniqueKernelHandle chosen(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    UniqueKernelHandle adopted(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     LONG widthThere = 0;
     std::thread other([&] {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -142,24 +143,22 @@ TEST_F(PrinterThreads, OneChoiceForTheWholeProcess) {
                 there->put_Orientation(wanted);
                 there->get_WidthDot(&widthThere);
             }
-            SetEvent(chosen);
+            SetEvent(chosen.get());
             // Kept until the other apartment has adopted the choice: its
             // release unloads the dialog.
-            WaitForSingleObject(adopted, 30000);
+            WaitForSingleObject(adopted.get(), 30000);
         }
         CoUninitialize();
     });
-    WaitForSingleObject(chosen, 30000);
+    WaitForSingleObject(chosen.get(), 30000);
     LONG window = 0, orientation = 0, width = 0;
     VARIANT_BOOL ok = VARIANT_FALSE;
     EXPECT_EQ(S_OK, here->PrintInit(&window, &ok));
     EXPECT_EQ(VARIANT_TRUE, ok);
     EXPECT_EQ(S_OK, here->get_Orientation(&orientation));
     EXPECT_EQ(S_OK, here->get_WidthDot(&width));
-    SetEvent(adopted);
+    SetEvent(adopted.get());
     other.join();
-    CloseHandle(chosen);
-    CloseHandle(adopted);
     EXPECT_EQ(wanted, orientation);
     EXPECT_GT(widthThere, 0);
     EXPECT_EQ(widthThere, width);
@@ -218,8 +217,8 @@ TEST_F(PrinterThreads, AnotherThreadShowsTheDialogInAWindowOfItsOwn) {
     const std::wstring other = ToWide(name.get()) == L"Proof A4" ? L"Proof Letter" : L"Proof A4";
     g_pick = other == L"Proof A4" ? "Proof A4" : "Proof Letter";
 
-    HANDLE shown = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE adopted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    UniqueKernelHandle shown(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    UniqueKernelHandle adopted(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     DWORD showingThread = 0;
     Bstr chosenThere;
     std::thread showing([&] {
@@ -236,14 +235,14 @@ TEST_F(PrinterThreads, AnotherThreadShowsTheDialogInAWindowOfItsOwn) {
                 KillTimer(nullptr, timer);
                 there->get_DeviceName(chosenThere.put());
             }
-            SetEvent(shown);
+            SetEvent(shown.get());
             // Kept until the loading apartment has adopted the choice: its
             // release unloads the dialog.
-            WaitForSingleObject(adopted, 30000);
+            WaitForSingleObject(adopted.get(), 30000);
         }
         CoUninitialize();
     });
-    if (WaitForSingleObject(shown, 60000) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(shown.get(), 60000) != WAIT_OBJECT_0) {
         ADD_FAILURE() << "the dialog shown from another thread never closed";
         fflush(stdout);
         _exit(1);  // the other thread is stuck in a modal loop nothing can end
@@ -253,10 +252,8 @@ TEST_F(PrinterThreads, AnotherThreadShowsTheDialogInAWindowOfItsOwn) {
     EXPECT_EQ(S_OK, here->PrintInit(&window, &ok));
     Bstr adoptedName;
     EXPECT_EQ(S_OK, here->get_DeviceName(adoptedName.put()));
-    SetEvent(adopted);
+    SetEvent(adopted.get());
     showing.join();
-    CloseHandle(shown);
-    CloseHandle(adopted);
 
     ASSERT_TRUE(g_shownBy);
     EXPECT_EQ(showingThread, g_shownOwner);

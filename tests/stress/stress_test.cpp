@@ -11,7 +11,6 @@
 // The suite runs it short; the long run is --cycles 1000 --soak 10000.
 #include <windows.h>
 #include <objidl.h>
-#include <psapi.h>
 
 #include <atomic>
 #include <chrono>
@@ -26,6 +25,7 @@
 #include <vector>
 
 #include "Tessary.h"
+#include "frame/handles.h"
 #include "printer/printer_test_support.h"
 #include "support/resource_census.h"
 #include "support/test_support.h"
@@ -369,30 +369,29 @@ void Marshaled() {
     // the table, answers no more, and says so.
     IStream* stream = nullptr;
     DWORD orphan = 0;
-    HANDLE exported = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    UniqueKernelHandle exported(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    UniqueKernelHandle taken(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     std::thread ending([&] {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         {
             ComPtr<_xApplication> a = Make<_xApplication>(CLSID_xApplication);
             CoMarshalInterThreadInterfaceInStream(IID__xApplication, a.get(), &stream);
             git->RegisterInterfaceInGlobal(a.get(), IID__xApplication, &orphan);
-            SetEvent(exported);
+            SetEvent(exported.get());
+            HANDLE wanted = taken.get();
             DWORD index;
-            CoWaitForMultipleHandles(COWAIT_DEFAULT, 30000, 1, &taken, &index);
+            CoWaitForMultipleHandles(COWAIT_DEFAULT, 30000, 1, &wanted, &index);
         }
         CoUninitialize();
     });
-    WaitForSingleObject(exported, 30000);
+    WaitForSingleObject(exported.get(), 30000);
     ComPtr<_xApplication> proxy;
     Check(stream && CoGetInterfaceAndReleaseStream(stream, IID__xApplication,
                                                    reinterpret_cast<void**>(proxy.put())) == S_OK,
           "the proxy to the ending apartment could not be made");
     if (proxy) UseApplication(proxy.get(), 99, 0);  // it answers while its apartment lives
-    SetEvent(taken);
+    SetEvent(taken.get());
     ending.join();
-    CloseHandle(exported);
-    CloseHandle(taken);
     if (proxy) {
         Bstr in(L"x"), out;
         hr = proxy->StripTerminator(in.get(), out.put());
@@ -497,12 +496,7 @@ struct Census {
 Census Take() {
     Census c{LiveKernelHandles(), LiveGdiObjects(), 0, 0};
     EnumWindows(CountOwnWindow, reinterpret_cast<LPARAM>(&c.windows));
-    PROCESS_MEMORY_COUNTERS_EX memory = {};
-    memory.cb = sizeof memory;
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
-    // Wine leaves PrivateUsage at 0; its PagefileUsage is the same figure,
-    // the private committed bytes.
-    c.privateMb = (memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage) / (1024.0 * 1024.0);
+    c.privateMb = PrivateBytes() / (1024.0 * 1024.0);
     return c;
 }
 

@@ -1,4 +1,5 @@
-// Counting this process's GDI objects and kernel handles for leak checks.
+// Counting this process's GDI objects, kernel handles, windows and private
+// memory for leak checks.
 //
 // Wine 8 answers GetGuiResources and GetProcessHandleCount with 0, so the
 // counts are taken directly: GDI objects from the process's GDI handle table
@@ -9,6 +10,7 @@
 #pragma once
 #include <windows.h>
 
+#include <psapi.h>
 #include <winternl.h>
 
 #include <cstdint>
@@ -44,6 +46,27 @@ inline long LiveKernelHandles() {
         if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
     }
     return count;
+}
+
+inline BOOL CALLBACK CountWindow(HWND, LPARAM counter) {
+    ++*reinterpret_cast<long*>(counter);
+    return TRUE;
+}
+
+// The number of windows the calling thread owns.
+inline long LiveThreadWindows() {
+    long count = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+// The process's private committed bytes. Wine leaves PrivateUsage at 0 and
+// reports the same figure as PagefileUsage.
+inline size_t PrivateBytes() {
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
+    return counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
 }
 
 }  // namespace tessary::test
