@@ -1,3 +1,5 @@
+// Freeing a call's argument cells, strings, variants and arrays; an array
+// passed by reference may have been replaced by the callee.
 #include "arena.h"
 
 namespace tessary::fuzz {

@@ -1,3 +1,5 @@
+// Counting this process's resources, listing the keys around the scratch
+// ones, comparing and restoring System.ini, and removing the scratch places.
 #include "census.h"
 
 #include <algorithm>

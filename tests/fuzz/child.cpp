@@ -1,3 +1,5 @@
+// One batch of calls in a child process, with its crash handler, its
+// watchdog and the checks that span the batch.
 #include "child.h"
 
 #include <cstdio>

@@ -1,3 +1,5 @@
+// The tables of members the fuzzer never calls and of parameters it only
+// passes values from a pool, each with the reason.
 #include "confinement.h"
 
 namespace tessary::fuzz {

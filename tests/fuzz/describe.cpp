@@ -1,3 +1,4 @@
+// Short texts for reports and replays.
 #include "describe.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The fuzzer's own dispatch object: only its default value answers, in one
+// of several ways.
 #include "fake_dispatch.h"
 
 namespace tessary::fuzz {

@@ -1,3 +1,5 @@
+// One call: its shape and arguments drawn from the call's seed, the Invoke,
+// and the checks of what came back and of what the arguments became.
 #include "fuzzer.h"
 
 #include <cstdio>

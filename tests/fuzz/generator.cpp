@@ -1,3 +1,5 @@
+// The pools of hostile texts and numbers, and the making of variants,
+// references and arrays from them.
 #include "generator.h"
 
 #include <cstring>

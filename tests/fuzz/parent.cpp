@@ -1,3 +1,4 @@
+// The parent process: the batches in children, and the report of the run.
 #include "parent.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The GDI objects whose handle values the fuzzer passes as numbers.
 #include "pictures.h"
 
 namespace tessary::fuzz {

@@ -1,3 +1,4 @@
+// The shell commands that replay a call.
 #include "replay.h"
 
 #include <windows.h>

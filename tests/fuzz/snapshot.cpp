@@ -1,3 +1,4 @@
+// Snapshots of arguments and deep comparisons of variants and arrays.
 #include "snapshot.h"
 
 #include <cstring>

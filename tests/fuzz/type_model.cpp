@@ -1,3 +1,5 @@
+// Reading Tessary.tlb: creatable classes, the functions of their default
+// interfaces and the parameters of each.
 #include "type_model.h"
 
 #include "support/test_support.h"
