@@ -4,6 +4,6 @@
 # too). The test suite fails while the committed file is out of date.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-python3 "$root/library/frame/interface_doc.py" reference \
+python3 "$root/tools/reference_page.py" \
   "$root/library/frame/Tessary.idl" "$root/library/frame/reference.txt" "$root/docs/reference.md"
 echo "wrote docs/reference.md"

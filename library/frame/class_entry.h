@@ -1,7 +1,8 @@
 // One published class as the server's entry points see it: its identity and
 // how to make one. The server's table of these drives DllGetClassObject,
 // DllRegisterServer and DllUnregisterServer, and the installer packages'
-// registry data (installer/make_wxs.py reads the table and kThreadingModel).
+// registry data and the assembly manifest (tools/interface_model.py reads the
+// table and kThreadingModel).
 #pragma once
 #include <windows.h>
 

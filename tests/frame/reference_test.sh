@@ -8,7 +8,7 @@ set -u
 python=$1 root=$2 work=$3
 mkdir -p "$work"
 fresh=$work/reference.md
-if ! "$python" "$root/library/frame/interface_doc.py" reference \
+if ! "$python" "$root/tools/reference_page.py" \
      "$root/library/frame/Tessary.idl" "$root/library/frame/reference.txt" "$fresh"; then
   echo "FAIL: the interface and its description disagree (see above)"
   exit 1

@@ -1,16 +1,17 @@
 #!/usr/bin/env python3
 """Writes the WiX source of one Tessary installer package, for wixl.
 
-    make_wxs.py --arch x64|x86 --scope machine|user --version 1.0.0
-                --idl library/frame/Tessary.idl --classes library/server/class_table.cpp
-                --threading library/frame/class_entry.h
-                --dll Tessary.dll --tlb Tessary.tlb --program Dovetta.exe
-                [--dll32 x86/Tessary.dll --tlb32 x86/Tessary.tlb] --out Tessary.wxs
+    wix_source.py --arch x64|x86 --scope machine|user --version 1.0.0
+                  --idl library/frame/Tessary.idl --classes library/server/class_table.cpp
+                  --threading library/frame/class_entry.h
+                  --dll Tessary.dll --tlb Tessary.tlb --program Dovetta.exe
+                  [--dll32 x86/Tessary.dll --tlb32 x86/Tessary.tlb] --out Tessary.wxs
 
 The COM registration is the package's own registry data, made here from what
 DllRegisterServer writes: the class table (class, program id) and its
 threading model, and the type library's identity and dual interfaces from the
-IDL (what RegisterTypeLib writes for them). The installer then writes and
+IDL (what RegisterTypeLib writes for them), read by interface_model.py as
+the assembly manifest's generator reads them. The installer then writes and
 removes exactly these values; nothing runs the DLL at install time.
 
 Per-machine packages register below HKLM\\Software\\Classes and install into
@@ -22,13 +23,11 @@ registers its x86 DLL in the 32-bit view that way.
 """
 import argparse
 import os
-import re
 import sys
 import uuid
 from xml.sax.saxutils import quoteattr
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "library", "frame"))
-from interface_doc import parse_idl  # noqa: E402  (the IDL reader of the reference)
+from interface_model import Error, read_registration
 
 # Stable identities: the same package kind keeps its upgrade code, each version
 # its product code, and every component its id across versions, so that a
@@ -42,24 +41,6 @@ def stable_guid(*parts):
     return "{%s}" % str(uuid.uuid5(NAMESPACE, "/".join(parts))).upper()
 
 
-def read_classes(table_path, header_path, coclasses):
-    """(class name, class id, program id) of every row of the class table."""
-    with open(table_path, encoding="utf-8") as f:
-        rows = re.findall(r'\{\s*&CLSID_(\w+)\s*,\s*L"([^"]+)"', f.read())
-    if not rows:
-        sys.exit("make_wxs: no classes found in " + table_path)
-    with open(header_path, encoding="utf-8") as f:
-        threading = re.search(r'kThreadingModel\[\]\s*=\s*L"([^"]+)"', f.read())
-    if not threading:
-        sys.exit("make_wxs: no kThreadingModel in " + header_path)
-    classes = []
-    for name, prog_id in rows:
-        if name not in coclasses:
-            sys.exit("make_wxs: the class table names %s, which the IDL does not publish" % name)
-        classes.append((name, "{%s}" % coclasses[name].uuid, prog_id))
-    return classes, threading.group(1)
-
-
 def registration(classes, threading, library, interfaces, dll, platform, shared, view=""):
     """The (key, value name, value) triples the DLL's registration writes,
     relative to the classes root. `shared` adds what both builds of the
@@ -69,18 +50,18 @@ def registration(classes, threading, library, interfaces, dll, platform, shared,
     libid = "{%s}" % library["uuid"]
     version = library["version"]
     rows = []
-    for name, clsid, prog_id in classes:
-        key = view + "CLSID\\" + clsid
+    for c in classes:
+        key = view + "CLSID\\" + c.clsid
         rows += [
-            (key, None, prog_id),
+            (key, None, c.prog_id),
             (key + "\\InprocServer32", None, dll),
             (key + "\\InprocServer32", "ThreadingModel", threading),
-            (key + "\\ProgID", None, prog_id),
+            (key + "\\ProgID", None, c.prog_id),
             (key + "\\TypeLib", None, libid),
             (key + "\\Version", None, version),
         ]
         if shared:
-            rows += [(prog_id, None, prog_id), (prog_id + "\\CLSID", None, clsid)]
+            rows += [(c.prog_id, None, c.prog_id), (c.prog_id + "\\CLSID", None, c.clsid)]
     typelib = "TypeLib\\%s\\%s" % (libid, version)
     rows.append((typelib + "\\0\\" + platform, None, dll))
     if shared:
@@ -120,9 +101,9 @@ def main():
     parser.add_argument("--tlb32")
     args = parser.parse_args()
     if args.arch not in ("x64", "x86") or args.scope not in ("machine", "user"):
-        sys.exit("make_wxs: --arch x64|x86, --scope machine|user")
+        sys.exit("wix_source: --arch x64|x86, --scope machine|user")
     if (args.arch == "x64") != bool(args.dll32 and args.tlb32):
-        sys.exit("make_wxs: the x64 package carries the x86 DLL (--dll32, --tlb32); the x86 package does not")
+        sys.exit("wix_source: the x64 package carries the x86 DLL (--dll32, --tlb32); the x86 package does not")
 
     # wixl finds files relative to the folder it runs in (that of the .wxs).
     here = os.path.dirname(os.path.abspath(args.out))
@@ -130,11 +111,12 @@ def main():
         if getattr(args, option):
             setattr(args, option, os.path.relpath(os.path.abspath(getattr(args, option)), here))
 
-    with open(args.idl, encoding="utf-8") as f:
-        library, types = parse_idl(f.read())
-    coclasses = {t.name: t for t in types if t.kind == "coclass"}
-    interfaces = [t for t in types if t.kind == "interface"]
-    classes, threading = read_classes(args.classes, args.threading, coclasses)
+    try:
+        published = read_registration(args.idl, args.classes, args.threading)
+    except Error as e:
+        sys.exit("wix_source: " + str(e))
+    library, classes, threading, interfaces = (published.library, published.classes, published.threading,
+                                               published.interfaces)
 
     x64 = args.arch == "x64"
     machine = args.scope == "machine"
@@ -187,7 +169,7 @@ def main():
             args.version, "" if machine else "-peruser")
 
     wxs = """<?xml version="1.0" encoding="utf-8"?>
-<!-- Generated by installer/make_wxs.py: the %(kind)s package of Tessary. -->
+<!-- Generated by tools/wix_source.py: the %(kind)s package of Tessary. -->
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
   <Product Id="%(product)s" Name=%(name)s Language="1033" Version="%(version)s" Manufacturer="Halvex"
            UpgradeCode="%(upgrade)s">
