@@ -37,6 +37,7 @@ prefix_server_runs() {
   return 1
 }
 
+# The prefixes whose server ran before the script began: someone else's.
 TESSARY_SERVERS_BEFORE=$'\n'
 while IFS= read -r running_before; do
   prefix_server_runs "$running_before" && TESSARY_SERVERS_BEFORE+="$running_before"$'\n'
@@ -67,7 +68,7 @@ stop_started_servers() {
     [[ $TESSARY_SERVERS_BEFORE == *$'\n'"$prefix"$'\n'* ]] && continue
     prefix_server_runs "$prefix" || continue
     WINEPREFIX=$prefix wineserver -k 2>/dev/null
-    # -k returns before the server has gone.
+    # Until it has gone, so that nothing of it is left when the script returns.
     for _ in $(seq 50); do prefix_server_runs "$prefix" || break; sleep 0.1; done
   done < <(build_prefixes)
   # The displays last: the programs on them have ended with their servers.
