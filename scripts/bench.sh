@@ -8,30 +8,35 @@
 #   scripts/bench.sh [rounds]        (default 7)
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+source "$TESSARY_ROOT/scripts/servers.sh"
 
 rounds=${1:-7}
 "$TESSARY_ROOT/scripts/setup.sh" >&2
 samples=$(mktemp)
-trap 'rm -f "$samples"' EXIT
+at_exit 'rm -f "$samples"'
 
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
 
-for arch in $(runnable_arches); do
-  use_arch "$arch"
-  export TESSARY_ARCH=$arch
-  WINEPREFIX=$TESSARY_PREFIX_HEADLESS wineserver -p60 2>/dev/null || true
-  log "$arch: late-bound calls from VBScript and JScript"
-  # VBScript's Timer counts seconds since midnight in single precision, so
-  # late in the day it only tells 4 ms steps: the script runs with a clock
-  # zone whose midnight has just passed, where it tells milliseconds.
-  midnight="BNC+$(date -u +%H:%M -d '-1 min')"
-  TZ=$midnight "$TESSARY_ROOT/scripts/wine-run" cscript //nologo "$(winpath "$TESSARY_ROOT/bench/calls.vbs")" \
-    "$rounds" 100000 2000 2>/dev/null | tr -d '\r' | sed "s/^/$arch\t/" >>"$samples"
-  "$TESSARY_ROOT/scripts/wine-run" cscript //nologo "$(winpath "$TESSARY_ROOT/bench/calls.js")" \
-    "$rounds" 100000 2>/dev/null | tr -d '\r' | sed "s/^/$arch\t/" >>"$samples"
-  log "$arch: calls from C++, printing, cold starts, memory"
-  "$TESSARY_ROOT/scripts/wine-run" "$(winpath "$TESSARY_BUILD/bin/native_bench.exe")" "$rounds" \
-    "$(winpath "$TESSARY_BUILD/bench-output.ps")" 2>/dev/null | tr -d '\r' | sed "s/^/$arch\t/" >>"$samples"
-done
+# Every architecture's samples, into $samples.
+measure() {
+  for arch in $(runnable_arches); do
+    use_arch "$arch"
+    export TESSARY_ARCH=$arch
+    WINEPREFIX=$TESSARY_PREFIX_HEADLESS wineserver -p60 2>/dev/null || true
+    log "$arch: late-bound calls from VBScript and JScript"
+    # VBScript's Timer counts seconds since midnight in single precision, so
+    # late in the day it only tells 4 ms steps: the script runs with a clock
+    # zone whose midnight has just passed, where it tells milliseconds.
+    midnight="BNC+$(date -u +%H:%M -d '-1 min')"
+    TZ=$midnight "$TESSARY_ROOT/scripts/wine-run" cscript //nologo "$(winpath "$TESSARY_ROOT/bench/calls.vbs")" \
+      "$rounds" 100000 2000 2>/dev/null | tr -d '\r' | sed "s/^/$arch\t/" >>"$samples"
+    "$TESSARY_ROOT/scripts/wine-run" cscript //nologo "$(winpath "$TESSARY_ROOT/bench/calls.js")" \
+      "$rounds" 100000 2>/dev/null | tr -d '\r' | sed "s/^/$arch\t/" >>"$samples"
+    log "$arch: calls from C++, printing, cold starts, memory"
+    "$TESSARY_ROOT/scripts/wine-run" "$(winpath "$TESSARY_BUILD/bin/native_bench.exe")" "$rounds" \
+      "$(winpath "$TESSARY_BUILD/bench-output.ps")" 2>/dev/null | tr -d '\r' | sed "s/^/$arch\t/" >>"$samples"
+  done
+}
+run_stoppable measure
 
 python3 "$TESSARY_ROOT/bench/table.py" <"$samples"

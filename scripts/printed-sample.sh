@@ -5,6 +5,7 @@
 #   scripts/printed-sample.sh [output.png]   (the build must be up to date)
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+source "$TESSARY_ROOT/scripts/servers.sh"
 
 output=${1:-$TESSARY_ROOT/docs/printed-sample.png}
 "$TESSARY_ROOT/scripts/setup.sh" "$TESSARY_ARCH"
@@ -12,7 +13,7 @@ export WINEPREFIX=$TESSARY_PREFIX_HEADLESS
 unset DISPLAY
 winpath() { echo "Z:$1" | tr / '\\'; }
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+at_exit 'rm -rf "$work"'
 
 # The script's picture source is a test helper: register it in the prefix.
 wine regsvr32 /s "$(winpath "$TESSARY_BUILD/bin/TessaryTestPictures.dll")" >/dev/null 2>&1

@@ -7,6 +7,7 @@
 # boxes, which nobody could answer there, are then printed instead.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+source "$TESSARY_ROOT/scripts/servers.sh"
 source "$TESSARY_ROOT/scripts/xvfb.sh"
 
 "$TESSARY_ROOT/scripts/setup.sh"
@@ -17,7 +18,7 @@ messages=
 if [ -z "${DISPLAY:-}" ]; then
   start_xvfb
   messages=$(mktemp)
-  trap 'rm -f "$messages"' EXIT
+  at_exit 'rm -f "$messages"'
   export TESSARY_MESSAGE_LOG="Z:$(echo "$messages" | tr / '\\')"
 else
   TESSARY_XDISPLAY=$DISPLAY
@@ -25,11 +26,12 @@ fi
 export WINEPREFIX=$TESSARY_PREFIX_UI DISPLAY=$TESSARY_XDISPLAY
 # A wineserver stays bound to the display it first saw.
 wineserver -k 2>/dev/null || true
+adopt_prefix_server "$WINEPREFIX"
 
 log "running Dovetta $*"
 start=$(date +%s%N)
 status=0
-wine "$TESSARY_BUILD/bin/Dovetta.exe" "$@" </dev/null || status=$?
+run_stoppable wine "$TESSARY_BUILD/bin/Dovetta.exe" "$@" </dev/null || status=$?
 end=$(date +%s%N)
 elapsed_ms=$(( (end - start) / 1000000 ))
 log "Dovetta ended after $(printf '%d.%03d' $((elapsed_ms / 1000)) $((elapsed_ms % 1000))) s (exit code $status)"

@@ -4,13 +4,14 @@
 #   scripts/screenshot-dovetta.sh [command line, default: never] [output.png]
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+source "$TESSARY_ROOT/scripts/servers.sh"
 source "$TESSARY_ROOT/scripts/xvfb.sh"
 
 arguments=${1:-never}
 output=${2:-$TESSARY_ROOT/docs/dovetta.png}
 use_private_display
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+at_exit 'rm -rf "$work"'
 export TESSARY_MESSAGE_LOG="Z:$(echo "$work/messages.log" | tr / '\\')"
 
 wine "$TESSARY_BUILD/bin/Dovetta.exe" $arguments </dev/null >/dev/null 2>&1 &

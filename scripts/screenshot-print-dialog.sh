@@ -5,12 +5,13 @@
 #   scripts/screenshot-print-dialog.sh [output folder, default docs]
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+source "$TESSARY_ROOT/scripts/servers.sh"
 source "$TESSARY_ROOT/scripts/xvfb.sh"
 
 folder=${1:-$TESSARY_ROOT/docs}
 use_private_display
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+at_exit 'rm -rf "$work"'
 export TESSARY_MESSAGE_LOG="Z:$(echo "$work/messages.log" | tr / '\\')"
 
 shoot() {  # mode argument, window caption, output file

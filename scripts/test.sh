@@ -3,10 +3,13 @@
 # every architecture in one run (build/CTestTestfile.cmake lists both trees).
 # The two trees have their own prefixes and displays, so they run side by
 # side; the tests within one tree run one at a time. An architecture this
-# machine cannot run is built, and its tests report as skipped.
+# machine cannot run is built, and its tests report as skipped. The Xvfb
+# displays and wineservers the run starts are stopped when it ends, also when
+# it is interrupted (TESSARY_KEEP_SERVERS=1 keeps them); the exit status is CTest's.
 #   scripts/test.sh [ctest arguments]      e.g. scripts/test.sh -R x64.registry
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+source "$TESSARY_ROOT/scripts/servers.sh"
 source "$TESSARY_ROOT/scripts/xvfb.sh"
 
 "$TESSARY_ROOT/scripts/setup.sh"
@@ -19,4 +22,6 @@ for arch in $(runnable_arches); do
 done
 
 cd "$TESSARY_BUILD_ROOT"
-ctest --output-on-failure --timeout 300 -j2 "$@"
+status=0
+run_stoppable ctest --output-on-failure --timeout 300 -j2 "$@" || status=$?
+exit "$status"

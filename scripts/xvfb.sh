@@ -1,11 +1,16 @@
-# Starts the private Xvfb display unless it runs already; sourced.
+# Starts the private Xvfb display unless it runs already; sourced after
+# scripts/servers.sh.
 start_xvfb() {
   local n=${TESSARY_XDISPLAY#:}
   if [ -e "/tmp/.X11-unix/X$n" ] && xdpyinfo -display "$TESSARY_XDISPLAY" >/dev/null 2>&1; then
     return
   fi
   rm -f "/tmp/.X$n-lock" "/tmp/.X11-unix/X$n"
-  Xvfb "$TESSARY_XDISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  # In a session of its own, so that a Ctrl-C at the terminal does not end a
+  # display kept for the next run; stopped by this process id when the script
+  # ends (scripts/servers.sh).
+  setsid Xvfb "$TESSARY_XDISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  TESSARY_XVFB_PIDS+=("$!")
   for _ in $(seq 50); do
     xdpyinfo -display "$TESSARY_XDISPLAY" >/dev/null 2>&1 && return
     sleep 0.1
@@ -21,4 +26,5 @@ use_private_display() {
   start_xvfb
   export WINEPREFIX=$TESSARY_PREFIX_UI DISPLAY=$TESSARY_XDISPLAY
   wineserver -k 2>/dev/null || true
+  adopt_prefix_server "$WINEPREFIX"
 }
