@@ -98,19 +98,19 @@ sign() {
 
 # packed <file>: the copy of a built file that goes into packages and zips,
 # its programs and libraries signed. Files of equal content share one copy, so
-# the x86 library in the x64 package is the very file of the x86 zip.
-declare -A packed_copies
+# the x86 library in the x64 package is the very file of the x86 zip. (Called
+# in subshells: the copies themselves are the record of what is done.)
 packed() {
-  local file=$1 key
+  local file=$1 key copy
   key=$(sha256sum "$file" | cut -c1-64)
-  if [ -z "${packed_copies[$key]:-}" ]; then
-    local copy=$work/files/$key/${file##*/}
+  copy=$work/files/$key/${file##*/}
+  if [ ! -e "$copy" ]; then
     mkdir -p "${copy%/*}"
-    cp "$file" "$copy"
-    case ${file,,} in *.dll|*.exe) sign "$copy" ;; esac
-    packed_copies[$key]=$copy
+    cp "$file" "$copy.part"
+    case ${file,,} in *.dll|*.exe) sign "$copy.part" ;; esac
+    mv "$copy.part" "$copy"
   fi
-  echo "${packed_copies[$key]}"
+  echo "$copy"
 }
 
 # ------------------------------------------------------------------ the release
