@@ -1,7 +1,8 @@
 # Reproducible builds: two builds of one commit, in any two folders, give
 # byte-identical DLLs, programs and type libraries.
 #
-# - No link time in the PE header (the linker would write the current time).
+# - No link time in the PE header (the linker would write the current time),
+#   and the same preferred base address whatever the build folder.
 # - No folder names in the binaries: paths the compiler records (__FILE__ in
 #   assertions and the runtime's headers, debug information) are written
 #   relative to the source and build trees. The build tree comes last: it may
@@ -13,6 +14,11 @@ add_compile_options(
   $<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.>
   $<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_BINARY_DIR}=build>)
 add_link_options(-Wl,--no-insert-timestamp)
+# The linker derives a DLL's preferred base address from the output path as
+# written on its command line (which differs between generators): the
+# default base instead. The DLL is relocatable and loads at a random address
+# anyway.
+add_link_options($<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,SHARED_LIBRARY>:-Wl,--disable-auto-image-base>)
 
 if(DEFINED ENV{SOURCE_DATE_EPOCH})
   set(epoch $ENV{SOURCE_DATE_EPOCH})
@@ -29,3 +35,4 @@ endif()
 # Taken at configure time; kept in the cache, where tests read what the
 # tree's packages were built with.
 set(TESSARY_SOURCE_DATE_EPOCH ${epoch} CACHE INTERNAL "The date recorded in the packages (seconds since 1970)")
+
