@@ -93,21 +93,29 @@ def registry_xml(root, rows, indent):
     return "\n".join(lines)
 
 
-def main():
+# The options that name a file the package carries (tools/build_msi.py
+# packs copies of them).
+PACKAGED_FILES = ("dll", "tlb", "program", "dll32", "tlb32")
+
+
+def parse_args(argv=None):
     parser = argparse.ArgumentParser()
     for option in ("arch", "scope", "version", "idl", "classes", "threading", "dll", "tlb", "program", "out"):
         parser.add_argument("--" + option, required=True)
     parser.add_argument("--dll32")
     parser.add_argument("--tlb32")
-    args = parser.parse_args()
+    args = parser.parse_args(argv)
     if args.arch not in ("x64", "x86") or args.scope not in ("machine", "user"):
         sys.exit("wix_source: --arch x64|x86, --scope machine|user")
     if (args.arch == "x64") != bool(args.dll32 and args.tlb32):
         sys.exit("wix_source: the x64 package carries the x86 DLL (--dll32, --tlb32); the x86 package does not")
+    return args
 
+
+def write_wxs(args):
     # wixl finds files relative to the folder it runs in (that of the .wxs).
     here = os.path.dirname(os.path.abspath(args.out))
-    for option in ("dll", "tlb", "program", "dll32", "tlb32"):
+    for option in PACKAGED_FILES:
         if getattr(args, option):
             setattr(args, option, os.path.relpath(os.path.abspath(getattr(args, option)), here))
 
@@ -240,4 +248,4 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    write_wxs(parse_args())

@@ -42,14 +42,7 @@ trap 'rm -rf "$work"' EXIT
 # The library's message boxes go to a file: the prefix has a display.
 export TESSARY_MESSAGE_LOG=$(winpath "$work/messages.log")
 
-failed=0 passed=0
-check() {  # check <label> <command...>
-  local label=$1; shift
-  if "$@" >"$work/check.out" 2>&1; then passed=$((passed + 1)); else
-    failed=$((failed + 1)); echo "FAIL: $label"; sed 's/^/    /' "$work/check.out" | head -40; fi
-}
-finish() { echo "$passed passed, $failed failed"; [ $failed -eq 0 ]; exit $?; }
-skip() { echo "skipped: $*"; exit 77; }
+source "$TESSARY_ROOT/tests/support/checks.sh"
 
 msiexec() { "$run" msiexec "$@" >/dev/null 2>&1; }
 exits_with() { local want=$1; shift; "$@"; local rc=$?; [ $rc -eq $((want % 256)) ] || { echo "exit code $rc, expected $want"; return 1; }; }
