@@ -7,6 +7,7 @@
 
 #include "application/string_cleanup.h"
 #include "frame/handles.h"
+#include "frame/system_dlls.h"
 #include "frame/text.h"
 
 namespace tessary {
@@ -52,11 +53,11 @@ std::wstring FolderFromBuffer(const std::wstring& buffer) {
 
 std::wstring FolderSpecial(long csidl) {
     ITEMIDLIST* raw = nullptr;
-    HRESULT hr = SHGetSpecialFolderLocation(GetDesktopWindow(), static_cast<int>(csidl), &raw);
+    HRESULT hr = delayed::SHGetSpecialFolderLocation(GetDesktopWindow(), static_cast<int>(csidl), &raw);
     ItemIdList list(raw);
     if (hr != S_OK || !list) return std::wstring();
     std::string buffer(kSpecialFolderBuffer, ' ');
-    if (!SHGetPathFromIDListA(list.get(), &buffer[0])) return std::wstring();
+    if (!delayed::SHGetPathFromIDListA(list.get(), &buffer[0])) return std::wstring();
     // The backslash goes on without looking: callers append names directly,
     // and a drive root therefore ends in two backslashes.
     return StripTerminator(SpacedBufferText(buffer)) + L'\\';

@@ -11,6 +11,7 @@
 #include "frame/dispatch.h"
 #include "frame/errors.h"
 #include "frame/handles.h"
+#include "frame/system_dlls.h"
 #include "frame/text.h"
 #include "frame/variant_convert.h"
 
@@ -168,7 +169,7 @@ bool RunShellRequest(HWND owner, const ShellRequest& request) {
     operation.pTo = request.hasTo ? to.c_str() : nullptr;
     operation.fFlags = request.flags;
     operation.lpszProgressTitle = request.nulProgressTitle ? title.c_str() : nullptr;
-    int result = SHFileOperationA(&operation);
+    int result = delayed::SHFileOperationA(&operation);
     // A confirmation the user declined (or that could not be shown) returns
     // 0 too; only the aborted flag tells that the files were left alone.
     return result == 0 && !operation.fAnyOperationsAborted;
@@ -206,7 +207,7 @@ bool ShellAdd(HWND owner, const std::wstring& file, const std::function<std::wst
     // an older shortcut would be moved instead: it goes first.
     const std::wstring recentLink = recent + file + L".lnk";
     DeleteFileA(AnsiText(recentLink).c_str());
-    SHAddToRecentDocs(SHARD_PATHA, AnsiText(file).c_str());
+    delayed::SHAddToRecentDocs(SHARD_PATHA, AnsiText(file).c_str());
     // Where recent documents are not recorded (a policy can turn them off),
     // the shortcut the next steps need is written here instead.
     if (!FileExists(recentLink)) WriteShortcut(recentLink, FullPath(file));

@@ -20,6 +20,9 @@ std::wstring StandardDescription(long number) {
     case kTypeMismatch: return L"Type mismatch";
     case kInternalError: return L"Internal error";
     case kInvalidUseOfNull: return L"Invalid use of Null";
+    case kErrorLoadingDll: return L"Error in loading DLL";
+    case kFileNotFound: return L"File not found";
+    case kDllEntryPointNotFound: return L"Specified DLL function not found";
     default: return L"Application-defined or object-defined error";
     }
 }

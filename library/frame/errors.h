@@ -26,6 +26,10 @@ enum RuntimeErrorNumber : long {
     kTypeMismatch = 13,
     kInvalidUseOfNull = 94,
     kInternalError = 51,
+    // A system function the library reaches through a DLL loaded on first use.
+    kErrorLoadingDll = 48,
+    kFileNotFound = 53,
+    kDllEntryPointNotFound = 453,
 };
 
 // The library's name: the caption of its message boxes and the source of

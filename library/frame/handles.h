@@ -88,10 +88,6 @@ private:
     void* p_;
 };
 
-// A printer handle of the spooler (OpenPrinter), closed with ClosePrinter.
-struct SpoolerTraits { static void Close(HANDLE h) { ClosePrinter(h); } };
-using SpoolerHandle = UniqueHandle<HANDLE, SpoolerTraits>;
-
 // An object selected into a DC for one scope: what it replaced goes back in
 // when the scope ends, on every path, so the object can then be deleted.
 class Selection {

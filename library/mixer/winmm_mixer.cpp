@@ -1,6 +1,7 @@
 #include "mixer/mixer_device.h"
 
 #include "frame/handles.h"
+#include "frame/system_dlls.h"
 
 namespace tessary {
 namespace {
@@ -10,37 +11,41 @@ namespace {
 // apartments its objects live in.
 SRWLOCK gMixerCalls = SRWLOCK_INIT;
 
+// Without winmm (it is loaded at the first call) there is no mixer: no
+// device to count, and every call on one fails as it would without a driver.
+constexpr MMRESULT kNoWinmm = MMSYSERR_NODRIVER;
+
 }  // namespace
 
-UINT WinmmMixer::GetNumDevs() { ExclusiveLock serial(gMixerCalls); return mixerGetNumDevs(); }
+UINT WinmmMixer::GetNumDevs() { ExclusiveLock serial(gMixerCalls); return delayed::mixerGetNumDevs.CallOr(0u); }
 
-MMRESULT WinmmMixer::Open(UINT device, HMIXER* handle) { ExclusiveLock serial(gMixerCalls); return mixerOpen(handle, device, 0, 0, 0); }
+MMRESULT WinmmMixer::Open(UINT device, HMIXER* handle) { ExclusiveLock serial(gMixerCalls); return delayed::mixerOpen.CallOr(kNoWinmm, handle, device, 0, 0, 0); }
 
-MMRESULT WinmmMixer::Close(HMIXER handle) { ExclusiveLock serial(gMixerCalls); return mixerClose(handle); }
+MMRESULT WinmmMixer::Close(HMIXER handle) { ExclusiveLock serial(gMixerCalls); return delayed::mixerClose.CallOr(kNoWinmm, handle); }
 
 MMRESULT WinmmMixer::GetDevCaps(UINT device, MIXERCAPSA* caps, UINT size) {
     ExclusiveLock serial(gMixerCalls);
-    return mixerGetDevCapsA(device, caps, size);
+    return delayed::mixerGetDevCapsA.CallOr(kNoWinmm, device, caps, size);
 }
 
 MMRESULT WinmmMixer::GetLineInfo(HMIXER handle, MIXERLINEA* line, DWORD flags) {
     ExclusiveLock serial(gMixerCalls);
-    return mixerGetLineInfoA(reinterpret_cast<HMIXEROBJ>(handle), line, flags);
+    return delayed::mixerGetLineInfoA.CallOr(kNoWinmm, reinterpret_cast<HMIXEROBJ>(handle), line, flags);
 }
 
 MMRESULT WinmmMixer::GetLineControls(HMIXER handle, MIXERLINECONTROLSA* controls, DWORD flags) {
     ExclusiveLock serial(gMixerCalls);
-    return mixerGetLineControlsA(reinterpret_cast<HMIXEROBJ>(handle), controls, flags);
+    return delayed::mixerGetLineControlsA.CallOr(kNoWinmm, reinterpret_cast<HMIXEROBJ>(handle), controls, flags);
 }
 
 MMRESULT WinmmMixer::GetControlDetails(HMIXER handle, MIXERCONTROLDETAILS* details, DWORD flags) {
     ExclusiveLock serial(gMixerCalls);
-    return mixerGetControlDetailsA(reinterpret_cast<HMIXEROBJ>(handle), details, flags);
+    return delayed::mixerGetControlDetailsA.CallOr(kNoWinmm, reinterpret_cast<HMIXEROBJ>(handle), details, flags);
 }
 
 MMRESULT WinmmMixer::SetControlDetails(HMIXER handle, MIXERCONTROLDETAILS* details, DWORD flags) {
     ExclusiveLock serial(gMixerCalls);
-    return mixerSetControlDetails(reinterpret_cast<HMIXEROBJ>(handle), details, flags);
+    return delayed::mixerSetControlDetails.CallOr(kNoWinmm, reinterpret_cast<HMIXEROBJ>(handle), details, flags);
 }
 
 }  // namespace tessary

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "frame/module.h"
+#include "frame/system_dlls.h"
 
 namespace tessary {
 
@@ -16,7 +17,9 @@ using namespace print_dialog;
 
 void PrintDialog::CreateWindowIfPossible() {
     INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
-    InitCommonControlsEx(&classes);
+    // Without the common controls the template's spin control has no class
+    // and no window is made: the dialog then works unseen, as without a display.
+    delayed::InitCommonControlsEx.CallOr(FALSE, &classes);
     if (!measured_) {
         units_ = DialogUnits::Measure();
         measured_ = true;
@@ -33,8 +36,10 @@ void PrintDialog::CreateWindowIfPossible() {
     // view.
     HWND window = CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(layout.data()), nullptr,
                                              &PrintDialog::DialogProc, reinterpret_cast<LPARAM>(this));
-    if (!window) return;
-    windowMade_ = true;
+    if (!window) {
+        noWindow_ = true;  // the display is the process's: no other thread will make one either
+        return;
+    }
 
     HWND spin = Item(UpDown1);
     SendMessageA(spin, UDM_SETRANGE32, kCopiesMin, kCopiesMax);
@@ -73,9 +78,19 @@ const PrintDialog::View* PrintDialog::CurrentView() const {
     return nullptr;
 }
 
-HWND PrintDialog::Window() const {
+HWND PrintDialog::ExistingWindow() const {
     const View* view = CurrentView();
     return view ? view->window : nullptr;
+}
+
+HWND PrintDialog::Window() {
+    if (HWND existing = ExistingWindow()) return existing;
+    if (noWindow_) return nullptr;
+    // Made from the state as it is now, then given the load step's layout.
+    CreateWindowIfPossible();
+    HWND made = ExistingWindow();
+    if (made) FitToLoadedLayout();
+    return made;
 }
 
 void PrintDialog::MarkOtherViewsStale() {
@@ -117,7 +132,14 @@ INT_PTR CALLBACK PrintDialog::DialogProc(HWND window, UINT message, WPARAM wPara
             }
         return FALSE;
     }
-    return self->OnMessage(message, wParam, lParam);
+    // A handler's run-time error has no caller to reach from here and must
+    // not unwind through the system's window procedure: it is dropped, as
+    // the closing buttons drop theirs.
+    try {
+        return self->OnMessage(message, wParam, lParam);
+    } catch (...) {
+        return TRUE;
+    }
 }
 
 INT_PTR PrintDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -209,7 +231,7 @@ void PrintDialog::OnCommand(int id, int code, HWND from) {
 // Mirroring the state into the window
 
 HWND PrintDialog::Item(int control) const {
-    HWND window = Window();
+    HWND window = ExistingWindow();
     return window ? GetDlgItem(window, kControls[control].id) : nullptr;
 }
 
@@ -251,7 +273,7 @@ bool PrintDialog::EffectivelyVisible(int control) const {
 
 void PrintDialog::PushVisible(int control) {
     MarkOtherViewsStale();
-    if (!Window()) return;
+    if (!ExistingWindow()) return;
     for (int i = 0; i < kControlCount; ++i) {
         if (i != control && kControls[i].container != control) continue;
         if (HWND item = Item(i)) ShowWindow(item, EffectivelyVisible(i) ? SW_SHOWNA : SW_HIDE);
@@ -259,7 +281,7 @@ void PrintDialog::PushVisible(int control) {
 }
 
 void PrintDialog::PushPosition(int control) {
-    HWND window = Window();
+    HWND window = ExistingWindow();
     if (!window) return;
     POINT corners[kControlCount];
     for (int i = 0; i < kControlCount; ++i) corners[i] = controls_[i].corner;
@@ -277,7 +299,7 @@ void PrintDialog::PushPosition(int control) {
 
 void PrintDialog::PushAll() {
     MarkOtherViewsStale();
-    HWND window = Window();
+    HWND window = ExistingWindow();
     if (!window) return;
     pushing_ = true;
     SetWindowTextA(window, caption_.c_str());

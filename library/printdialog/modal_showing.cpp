@@ -42,12 +42,9 @@ void PrintDialog::ShowModal() {
 }
 
 bool PrintDialog::PrepareShowing(Showing* showing) {
-    if (!Window()) {
-        // A thread other than the loading one shows its own window, made
-        // now from the shared state (a window belongs to its thread).
-        if (windowMade_) CreateWindowIfPossible();
-        if (Window()) FitToLoadedLayout();
-    }
+    // A thread shows a window of its own, made the first time it shows the
+    // dialog (a window belongs to its thread).
+    Window();
     View* view = CurrentView();
     if (!view) {
         bPrint_ = false;

@@ -46,8 +46,9 @@ std::recursive_mutex& PrintDialog::Lock() {
 
 std::shared_ptr<PrintDialog> PrintDialog::Load() {
     if (!g_dialog) {
+        // The window is made when one is first needed (showing), not here:
+        // most printer objects never show the dialog.
         std::shared_ptr<PrintDialog> fresh(new PrintDialog());
-        fresh->CreateWindowIfPossible();
         fresh->LoadStep();
         g_dialog = std::move(fresh);
     }
@@ -106,7 +107,7 @@ void PrintDialog::LoadStep() {
 }
 
 void PrintDialog::FitToLoadedLayout() {
-    if (HWND window = Window()) {
+    if (HWND window = ExistingWindow()) {
         RECT outer;
         GetWindowRect(window, &outer);
         SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left, units_.TwipsToPixelsY(outerHeightTwips_),
@@ -235,13 +236,13 @@ void PrintDialog::UpDownChange() {
 void PrintDialog::CmdOkClick() {
     bPrint_ = true;
     SkipOnError([&] { MakeDc(); });
-    if (HWND window = Window()) ShowWindow(window, SW_HIDE);
+    if (HWND window = ExistingWindow()) ShowWindow(window, SW_HIDE);
 }
 
 void PrintDialog::CmdCancelClick() {
     bPrint_ = false;
     SkipOnError([&] { MakeDc(); });
-    if (HWND window = Window()) ShowWindow(window, SW_HIDE);
+    if (HWND window = ExistingWindow()) ShowWindow(window, SW_HIDE);
 }
 
 void PrintDialog::CmdPropertiesClick() {
@@ -254,7 +255,8 @@ void PrintDialog::CmdPropertiesClick() {
     const std::string name = ChosenPrinter();
 
     SettingsRecord returned;
-    const LONG result = ShowDriverDialog(name, returned);
+    // The driver's dialog is owned by this thread's window of the dialog.
+    const LONG result = ShowDriverDialog(name, Window(), returned);
     if (result == 0 || result == IDCANCEL) return;
     if (result != IDOK) {
         ShowMessage(kPropertiesError, MB_OK | MB_ICONEXCLAMATION, kApplicationTitle);

@@ -37,8 +37,9 @@
 //    is inside it.
 //  - TakeDc runs under the lock: HDCloc is handed over once, to one printer.
 //  - A window belongs to the thread that made it, so each thread that needs
-//    one has its own view of the one shared state: the loading thread gets
-//    its window at load, any other thread when it first shows the dialog.
+//    one has its own view of the one shared state, made when that thread
+//    first needs it (showing the dialog); loading makes none, as most printer
+//    objects never show it.
 //    Mirroring touches only the calling thread's window (no call ever waits
 //    for another thread's message loop); a view that other threads changed
 //    the state under is brought up to date before it is shown. The modal loop
@@ -172,8 +173,10 @@ public:
     const std::vector<int16_t>& BinIds() const { return binIds_; }
     const PrinterCollection& Printers() const { return printers_; }
     bool Loading() const { return loading_; }
-    // The calling thread's window, or null.
-    HWND Window() const;
+    // The calling thread's window, made now if the thread has none yet (a
+    // window is made when first needed, not at load); null when none can be
+    // made (no display).
+    HWND Window();
     int OuterHeightTwips() const { return outerHeightTwips_; }
 
 private:
@@ -201,6 +204,7 @@ private:
     void LoadStep();
     // The calling thread's live window, or null.
     const View* CurrentView() const;
+    HWND ExistingWindow() const;  // the calling thread's window, or null; never makes one
     View* CurrentView() { return const_cast<View*>(std::as_const(*this).CurrentView()); }
     void FitToLoadedLayout();  // the load step's outer height and places, in the calling thread's window
     void MarkOtherViewsStale();
@@ -244,10 +248,10 @@ private:
     RecordFields ReadDriverDefaults(const std::string& name);
     // The four setting handlers share this: size query, then one field.
     bool WriteSetting(size_t offset, int16_t value);
-    // The driver's own dialog over ours, started from our record when it is
+    // The driver's own dialog over `owner`, started from our record when it is
     // that printer's; its answer (IDOK, IDCANCEL, 0 or a failure), and in
     // `returned` the record it confirmed.
-    LONG ShowDriverDialog(const std::string& name, SettingsRecord& returned) const;
+    LONG ShowDriverDialog(const std::string& name, HWND owner, SettingsRecord& returned) const;
     void FillCapabilityList(int combo, std::vector<int16_t>& ids, WORD namesCapability, WORD idsCapability,
                             size_t slot, const std::string& device, const std::string& port);
     void MakeDc();
@@ -288,7 +292,7 @@ private:
     std::vector<View> views_;
     print_dialog::DialogUnits units_;
     bool measured_ = false;
-    bool windowMade_ = false;  // a display let some thread make a window
+    bool noWindow_ = false;  // a window was asked for and none could be made (no display)
     bool pushing_ = false;  // true while the window is being updated from the state
 };
 

@@ -8,17 +8,25 @@
 #include <algorithm>
 #include <cstring>
 
+#include "frame/system_dlls.h"
+
 namespace tessary {
 
 namespace {
 
 uint64_t g_lastDcSerial = 0;
 
+// A printer handle of the spooler, closed with ClosePrinter. The spooler is
+// loaded by the OpenPrinter call that made the handle, so closing never fails
+// for want of it.
+struct SpoolerTraits { static void Close(HANDLE h) { delayed::ClosePrinter.CallOr(FALSE, h); } };
+using SpoolerHandle = UniqueHandle<HANDLE, SpoolerTraits>;
+
 // A printer handle for one handler; null when the printer cannot be opened,
 // which makes the driver calls that follow fail by their results.
 SpoolerHandle OpenSpooler(const std::string& name) {
     HANDLE handle = nullptr;
-    if (!OpenPrinterA(const_cast<char*>(name.c_str()), &handle, nullptr)) handle = nullptr;
+    if (!delayed::OpenPrinterA(const_cast<char*>(name.c_str()), &handle, nullptr)) handle = nullptr;
     return SpoolerHandle(handle);
 }
 
@@ -38,7 +46,7 @@ std::string SlotText(const char* slot, size_t size) {
 
 PrintDialog::RecordFields PrintDialog::ReadDriverDefaults(const std::string& name) {
     SpoolerHandle printer = OpenSpooler(name);
-    LONG size = DocumentPropertiesA(nullptr, printer.get(), DriverName(name), nullptr, nullptr, 0);
+    LONG size = delayed::DocumentPropertiesA(nullptr, printer.get(), DriverName(name), nullptr, nullptr, 0);
     if (size <= 0) {
         // A record read for another printer must never reach this printer's
         // driver: without its own record the printer prints with its
@@ -48,13 +56,13 @@ PrintDialog::RecordFields PrintDialog::ReadDriverDefaults(const std::string& nam
         return {DMORIENT_PORTRAIT, 1, 0, 0};
     }
     record_.Resize(size);
-    DocumentPropertiesA(Window(), printer.get(), DriverName(name), record_.Buffer(), nullptr, DM_OUT_BUFFER);
+    delayed::DocumentPropertiesA(ExistingWindow(), printer.get(), DriverName(name), record_.Buffer(), nullptr, DM_OUT_BUFFER);
     // The dialog shows the defaults as the driver gave them, before it
     // validates them.
     const RecordFields fields = {record_.Field(SettingsRecord::kOrientation), record_.Field(SettingsRecord::kCopies),
                                  record_.Field(SettingsRecord::kPaperSize),
                                  record_.Field(SettingsRecord::kDefaultSource)};
-    DocumentPropertiesA(Window(), printer.get(), DriverName(name), record_.Buffer(), record_.Buffer(),
+    delayed::DocumentPropertiesA(ExistingWindow(), printer.get(), DriverName(name), record_.Buffer(), record_.Buffer(),
                         DM_IN_BUFFER | DM_OUT_BUFFER);
     recordPrinter_ = name;
     return fields;
@@ -63,30 +71,30 @@ PrintDialog::RecordFields PrintDialog::ReadDriverDefaults(const std::string& nam
 bool PrintDialog::WriteSetting(size_t offset, int16_t value) {
     const std::string name = ChosenPrinter();
     SpoolerHandle printer = OpenSpooler(name);
-    LONG size = DocumentPropertiesA(nullptr, printer.get(), DriverName(name), nullptr, nullptr, 0);
+    LONG size = delayed::DocumentPropertiesA(nullptr, printer.get(), DriverName(name), nullptr, nullptr, 0);
     if (size <= 0) return false;
     // The choices made so far stay in the record: only a record that is not
     // this printer's (or no longer its size) starts again from the driver's
     // defaults. Orientation, paper and bin thus always print as shown.
     if (record_.Empty() || recordPrinter_ != name || record_.Size() != size) {
         record_.Resize(size);
-        DocumentPropertiesA(Window(), printer.get(), DriverName(name), record_.Buffer(), nullptr, DM_OUT_BUFFER);
+        delayed::DocumentPropertiesA(ExistingWindow(), printer.get(), DriverName(name), record_.Buffer(), nullptr, DM_OUT_BUFFER);
         recordPrinter_ = name;
     }
     record_.SetField(offset, value);
     return true;
 }
 
-LONG PrintDialog::ShowDriverDialog(const std::string& name, SettingsRecord& returned) const {
+LONG PrintDialog::ShowDriverDialog(const std::string& name, HWND owner, SettingsRecord& returned) const {
     SpoolerHandle printer = OpenSpooler(name);
     // The driver writes the whole record of the printer named: the buffer is
     // sized by that printer's own answer, asked now.
-    LONG size = DocumentPropertiesA(nullptr, printer.get(), DriverName(name), nullptr, nullptr, 0);
+    LONG size = delayed::DocumentPropertiesA(nullptr, printer.get(), DriverName(name), nullptr, nullptr, 0);
     if (size <= 0) return -1;
     returned.Resize(size);
     auto* input = const_cast<DEVMODEA*>(recordPrinter_ == name ? record_.ForDriver() : nullptr);
-    return DocumentPropertiesA(Window(), printer.get(), DriverName(name), returned.Buffer(), input,
-                               DM_IN_BUFFER | DM_IN_PROMPT | DM_OUT_BUFFER);
+    return delayed::DocumentPropertiesA(owner, printer.get(), DriverName(name), returned.Buffer(), input,
+                                        DM_IN_BUFFER | DM_IN_PROMPT | DM_OUT_BUFFER);
 }
 
 // ---------------------------------------------------------------------------
@@ -103,13 +111,13 @@ void PrintDialog::FillCapabilityList(int combo, std::vector<int16_t>& ids, WORD 
 
     // Each list is sized by its own count query, so a driver that counts
     // names and identifiers differently cannot write past either buffer.
-    int nameCount = DeviceCapabilitiesA(device.c_str(), port.c_str(), namesCapability, nullptr, nullptr);
-    int idCount = DeviceCapabilitiesA(device.c_str(), port.c_str(), idsCapability, nullptr, nullptr);
+    int nameCount = delayed::DeviceCapabilitiesA(device.c_str(), port.c_str(), namesCapability, nullptr, nullptr);
+    int idCount = delayed::DeviceCapabilitiesA(device.c_str(), port.c_str(), idsCapability, nullptr, nullptr);
     if (nameCount <= 0 || idCount <= 0) return;
     std::vector<char> names(slot * static_cast<size_t>(nameCount));
     std::vector<WORD> values(static_cast<size_t>(idCount));
-    if (DeviceCapabilitiesA(device.c_str(), port.c_str(), namesCapability, names.data(), nullptr) <= 0) return;
-    if (DeviceCapabilitiesA(device.c_str(), port.c_str(), idsCapability, reinterpret_cast<char*>(values.data()),
+    if (delayed::DeviceCapabilitiesA(device.c_str(), port.c_str(), namesCapability, names.data(), nullptr) <= 0) return;
+    if (delayed::DeviceCapabilitiesA(device.c_str(), port.c_str(), idsCapability, reinterpret_cast<char*>(values.data()),
                             nullptr) <= 0)
         return;
     const int count = std::min(nameCount, idCount);

@@ -64,15 +64,10 @@ extern "C" const PIMAGE_TLS_CALLBACK __xl_f;
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         SetModuleHandle(instance);
+        // Nothing else happens at load: the system DLLs that only some
+        // members need are loaded (and pinned) by the first call that needs
+        // one (frame/delay_load.h).
         DisableThreadLibraryCalls(instance);
-        // Under Wine, winmm leaves a thread and its synchronisation objects
-        // behind (and the spooler a registry key) each time it is unloaded,
-        // so a client that loads and frees this DLL over and over would lose
-        // a dozen handles a cycle. Both are pinned: once loaded, they stay for
-        // the life of the process, like the platform's core DLLs.
-        HMODULE pinned = nullptr;
-        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"winmm.dll", &pinned);
-        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"winspool.drv", &pinned);
     } else if (reason == DLL_PROCESS_DETACH && !reserved) {
         // Unloaded by FreeLibrary (the process goes on): let go of what the
         // DLL loaded. At process exit (reserved set) nothing is released:
