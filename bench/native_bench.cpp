@@ -7,7 +7,7 @@
 // scripts/bench.sh gathers into a table with the calls.vbs/calls.js samples.
 //   native_bench <rounds> [output file] [quick]   everything ("quick": a
 //                                  fraction of the calls, to check the program)
-//   native_bench --cold <progid>   one first CreateObject, in this process
+//   native_bench --first-use ...   first use in fresh processes (first_use.h)
 #include <windows.h>
 
 #include <cstdio>
@@ -16,12 +16,15 @@
 #include <vector>
 
 #include "Tessary.h"
+#include "bench_clock.h"
+#include "first_use.h"
 #include "frame/automation.h"
 #include "frame/com_ptr.h"
 #include "frame/handles.h"
 #include "support/resource_census.h"
 
 using namespace tessary;
+using namespace tessary::bench;
 using tessary::test::PrivateBytes;
 
 namespace {
@@ -31,22 +34,6 @@ namespace {
 int gDivisor = 1;
 
 int Count(int calls) { return calls / gDivisor > 0 ? calls / gDivisor : 1; }
-
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-void Sample(const char* pair, const char* side, double seconds, int calls) {
-    std::printf("sample\t%s\t%s\t%.3f\n", pair, side, seconds * 1e6 / calls);
-    std::fflush(stdout);
-}
 
 // Runs `ours` and `peer` one after the other, alternating which goes first.
 template <class Ours, class Peer>
@@ -252,62 +239,15 @@ void Memory() {
     }
 }
 
-// The first object of a class in a fresh process, the library (or the
-// platform's DLL) loaded on the way.
-int Cold(const wchar_t* progId) {
-    CoInitialize(nullptr);
-    const double start = Now();
-    CLSID clsid;
-    ComPtr<IDispatch> object;
-    if (SUCCEEDED(CLSIDFromProgID(progId, &clsid))) object = Create<IDispatch>(clsid);
-    const double elapsed = Now() - start;
-    if (!object) return 1;
-    std::printf("%.1f\n", elapsed * 1e6);
-    object.reset();
-    CoUninitialize();
-    return 0;
-}
-
-void ColdStarts(int rounds) {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    for (int round = 1; round <= rounds; ++round) {
-        for (const wchar_t* progId : {L"Scripting.Dictionary", L"Tessary.xRegistry", L"Tessary.xPrinter",
-                                      L"Tessary.xApplication", L"Tessary.xMixer"}) {
-            std::wstring command = L"\"" + std::wstring(self) + L"\" --cold " + progId;
-            SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-            UniqueKernelHandle read, write;
-            if (!CreatePipe(read.put(), write.put(), &inherit, 0)) continue;
-            SetHandleInformation(read.get(), HANDLE_FLAG_INHERIT, 0);
-            STARTUPINFOW startup = {};
-            startup.cb = sizeof startup;
-            startup.dwFlags = STARTF_USESTDHANDLES;
-            startup.hStdOutput = write.get();
-            startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-            PROCESS_INFORMATION started = {};
-            if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
-                continue;
-            UniqueKernelHandle process(started.hProcess), thread(started.hThread);
-            write.reset();  // the child holds the only writing end: its end ends the reads
-            char buffer[64] = {};
-            DWORD got = 0, total = 0;
-            while (total < sizeof buffer - 1 &&
-                   ReadFile(read.get(), buffer + total, sizeof buffer - 1 - total, &got, nullptr) && got)
-                total += got;
-            WaitForSingleObject(process.get(), 60000);
-            if (total == 0) continue;
-            const bool peer = progId[0] == L'S';
-            char narrow[64];
-            std::snprintf(narrow, sizeof narrow, "%ls", peer ? L"Scripting.Dictionary" : progId);
-            std::printf("cold\t%s\t%s", narrow, buffer);
-        }
-    }
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc == 3 && std::wcscmp(argv[1], L"--cold") == 0) return Cold(argv[2]);
+    const int child = FirstUseChild(argc, argv);
+    if (child >= 0) return child;
+    if (argc > 2 && std::wcscmp(argv[1], L"--first-use") == 0) {
+        FirstUsePairs(_wtoi(argv[2]), argv + 3, argc - 3);
+        return 0;
+    }
     const int rounds = argc > 1 ? _wtoi(argv[1]) : 5;
     const std::wstring output = argc > 2 ? argv[2] : L"bench-output.ps";
     if (argc > 3 && std::wcscmp(argv[3], L"quick") == 0) gDivisor = 20;

@@ -24,7 +24,20 @@ PEERS = {
     "c++ PaintPicture 1000x1000, fast / StretchDIBits": ("`PaintPicture` 1000 × 1000, `Fast`", "one `StretchDIBits`", 1.1),
     "c++ PaintPicture 1000x1000, banded / StretchDIBits": ("`PaintPicture` 1000 × 1000, banded", "one `StretchDIBits`", 1.5),
     "c++ pPrint line / TextOutA": ("`pPrint`, one line (1,000 a round)", "`TextOutA`, same font and DC", 1.1),
+    # First use, one fresh process per sample (bench/first_use.cpp).
+    "first use: CreateObject xRegistry / Scripting.Dictionary":
+        ("first `CreateObject(\"Tessary.xRegistry\")`", "first `CreateObject(\"Scripting.Dictionary\")`", 2.0),
+    "first use: CreateObject xApplication / Scripting.Dictionary":
+        ("first `CreateObject(\"Tessary.xApplication\")`", "first `CreateObject(\"Scripting.Dictionary\")`", 2.0),
+    "first use: CreateObject xMixer / the mixer work by hand":
+        ("first `CreateObject(\"Tessary.xMixer\")`", "`mixerGetNumDevs`, `mixerOpen` of device 0 (winmm loaded)", 1.2),
+    "first use: CreateObject xPrinter / the printer work by hand":
+        ("first `CreateObject(\"Tessary.xPrinter\")`",
+         "printers enumerated, default entry, settings record, DC made (winspool loaded)", 1.2),
+    "first use: cscript, one RegSysGet / one WScript.Shell.RegRead":
+        ("`cscript` job: `xRegistry.RegSysGet` once (whole process)", "the same job with `WScript.Shell.RegRead`", 1.1),
 }
+FIRST_USE = "first use: "
 
 samples = collections.defaultdict(lambda: collections.defaultdict(list))
 cold = collections.defaultdict(lambda: collections.defaultdict(list))
@@ -75,8 +88,16 @@ def table(columns, rows):
         print("| " + " | ".join(row) + " |")
 
 
-def pair_rows():
+def ratio_spread(ours, peer):
+    """The lowest and highest ratio of one round's two sides."""
+    ratios = [o / p for o, p in zip(ours, peer) if p]
+    return f"{min(ratios):.2f}–{max(ratios):.2f}" if ratios else "–"
+
+
+def pair_rows(first_use, scale=1.0):
     for arch, pair in order:
+        if pair.startswith(FIRST_USE) != first_use:
+            continue
         sides = samples[(arch, pair)]
         if not sides["ours"] or not sides["peer"]:
             continue
@@ -84,8 +105,11 @@ def pair_rows():
         ours_median = statistics.median(sides["ours"])
         peer_median = statistics.median(sides["peer"])
         ratio = ours_median / peer_median if peer_median else float("inf")
-        yield (arch, label, f"{us(ours_median)} ({spread(sides['ours'])})", peer,
-               f"{us(peer_median)} ({spread(sides['peer'])})", f"≤ {target}×", f"**{ratio:.2f}×**")
+        ours = [v * scale for v in sides["ours"]]
+        peers = [v * scale for v in sides["peer"]]
+        yield (arch, label, f"{us(ours_median * scale)} ({spread(ours)})", peer,
+               f"{us(peer_median * scale)} ({spread(peers)})", f"≤ {target}×", f"**{ratio:.2f}×**",
+               ratio_spread(sides["ours"], sides["peer"]))
 
 
 def cold_rows():
@@ -103,7 +127,12 @@ def memory_rows():
             yield (arch, f"`{progid}`", f"{value:,.0f}")
 
 
-table(("arch", "call", "µs per call (spread)", "peer", "peer µs (spread)", "target", "ratio"), pair_rows())
+table(("arch", "call", "µs per call (spread)", "peer", "peer µs (spread)", "target", "ratio", "round ratios"),
+      pair_rows(False))
+if any(pair.startswith(FIRST_USE) for _, pair in order):
+    print()
+    table(("arch", "first use, a fresh process each", "ms (spread)", "peer", "peer ms (spread)", "target", "ratio",
+           "round ratios"), pair_rows(True, 1e-3))
 if cold:
     print()
     table(("arch", "first `CreateObject` in a fresh process", "ms (median)", "ms (spread)",

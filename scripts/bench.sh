@@ -3,8 +3,10 @@
 # platform's own objects and calls doing the same job, for each architecture
 # this machine runs, and prints one table: per pair the median cost of a
 # call over the rounds, the spread (lowest to highest round), and the ratio
-# of the medians. Also printed: the first CreateObject of each class in a
-# fresh process, and the memory a live object takes.
+# of the medians with the spread of the per-round ratios. Also printed: the
+# first use of each class in fresh processes against the platform's own cost
+# of the same start, the first CreateObject of each class against
+# Scripting.Dictionary's, and the memory a live object takes.
 #   scripts/bench.sh [rounds]        (default 7)
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -35,6 +37,18 @@ measure() {
     log "$arch: calls from C++, printing, cold starts, memory"
     "$TESSARY_ROOT/scripts/wine-run" "$(winpath "$TESSARY_BUILD/bin/native_bench.exe")" "$rounds" \
       "$(winpath "$TESSARY_BUILD/bench-output.ps")" 2>/dev/null | tr -d '\r' | sed "s/^/$arch\t/" >>"$samples"
+    log "$arch: first use in fresh processes"
+    # Each side of a pair is a fresh process per round; the scripts of the
+    # whole-script pair are read from bench/.
+    export TESSARY_BENCH_SCRIPTS=$(winpath "$TESSARY_ROOT/bench")
+    "$TESSARY_ROOT/scripts/wine-run" "$(winpath "$TESSARY_BUILD/bin/native_bench.exe")" --first-use \
+      "$((rounds * 2))" registry application printer script 2>/dev/null | tr -d '\r' | sed "s/^/$arch\t/" >>"$samples"
+    # The mixer pair where there is a mixer: the "sound" prefix (ALSA's null
+    # device), with the library registered there.
+    sound=(env TESSARY_WINE_MODE=sound ALSA_CONFIG_PATH="$TESSARY_BUILD/wine/sound/alsa.conf")
+    "${sound[@]}" "$TESSARY_ROOT/scripts/wine-run" regsvr32 /s "$(winpath "$TESSARY_BUILD/bin/Tessary.dll")" >/dev/null 2>&1
+    "${sound[@]}" "$TESSARY_ROOT/scripts/wine-run" "$(winpath "$TESSARY_BUILD/bin/native_bench.exe")" --first-use \
+      "$((rounds * 2))" mixer 2>/dev/null | tr -d '\r' | sed "s/^/$arch\t/" >>"$samples"
   done
 }
 run_stoppable measure

@@ -1,7 +1,8 @@
 // The system functions that only some members need, from DLLs loaded when
 // one of them is first called (delay_load.h). Everything else the library
 // calls comes from DLLs that every automation client has loaded already
-// (kernel32, advapi32, user32, gdi32, ole32, oleaut32).
+// (kernel32, advapi32, user32, gdi32, ole32, oleaut32, and uxtheme, which
+// comes with a client's first window).
 //
 // Call them as delayed::Name(...): a function that cannot be had is the
 // caller's run-time error. A test checks that the library's import table

@@ -112,7 +112,10 @@ INT_PTR CALLBACK PrintDialog::DialogProc(HWND window, UINT message, WPARAM wPara
         SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
         auto* self = reinterpret_cast<PrintDialog*>(lParam);
         self->views_.push_back(View{GetCurrentThreadId(), window, nullptr, false});
-        return TRUE;
+        // No focus yet: the window is made hidden, often in the middle of a
+        // client's work, and must not take the activation from the client's
+        // window. Showing gives it the focus.
+        return FALSE;
     }
     auto* raw = reinterpret_cast<PrintDialog*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (!raw) {

@@ -1,5 +1,7 @@
 // The four exports of Tessary.dll, its DllMain and the one class factory.
 #include <windows.h>
+#include <uxtheme.h>
+
 #include <new>
 
 #include "server/class_table.h"
@@ -60,6 +62,15 @@ using namespace tessary;
 // pthread_once). The callback frees the record when it is told the thread
 // detaches.
 extern "C" const PIMAGE_TLS_CALLBACK __xl_f;
+
+// The theme DLL is imported, so that it is loaded with this library and never
+// later. Under Wine, a thread that loads the common controls (the spooler
+// brings them along) while another thread makes the process's first window
+// deadlocks: that thread loads the theme DLL while holding the window lock,
+// the loading one registers window classes while holding the loader lock.
+// A client that has a window of its own (every single-threaded apartment)
+// has the theme DLL loaded already, so the import costs it nothing.
+extern "C" __attribute__((used)) const void* const kThemeDllImported = reinterpret_cast<const void*>(&IsAppThemed);
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
