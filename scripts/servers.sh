@@ -31,7 +31,7 @@ build_prefixes() {
 prefix_server_runs() {
   local folder pid
   folder=$(printf 'server-%x-%x' $(stat -Lc '%d %i' "$1" 2>/dev/null)) || return 1
-  for pid in $(pgrep -x 'wineserver|wineserver32|wineserver64'); do
+  for pid in $(pgrep wineserver); do  # wineserver, wineserver32, wineserver64
     [[ $(readlink "/proc/$pid/cwd" 2>/dev/null) == */"$folder" ]] && return 0
   done
   return 1
