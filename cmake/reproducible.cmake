@@ -26,6 +26,14 @@ else()
   execute_process(COMMAND git log -1 --format=%ct
                   WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
                   OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  # A commit, checkout or reset appends to HEAD's log: the tree is configured
+  # again and takes the new commit's date, so that trees built after it agree.
+  execute_process(COMMAND git rev-parse --path-format=absolute --git-path logs/HEAD
+                  WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+                  OUTPUT_VARIABLE head_log OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(head_log AND EXISTS "${head_log}")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${head_log}")
+  endif()
 endif()
 if(NOT epoch MATCHES "^[0-9]+$")
   # Not a git checkout: a fixed date (1980-01-01, the first a cabinet or zip
