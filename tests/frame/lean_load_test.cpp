@@ -65,6 +65,10 @@ TEST(LeanLoad, TheLibraryImportsOnlyWhatEveryAutomationClientHasLoaded) {
                                                 L"oleaut32.dll", L"user32.dll",   L"gdi32.dll", L"uxtheme.dll"};
     for (const std::wstring& name : ImportedDlls(library.get()))
         EXPECT_TRUE(everyClient.count(name)) << "Tessary.dll imports " << std::string(name.begin(), name.end());
+    // Sections page-aligned in the file: Wine maps them rather than reading them in.
+    auto* base = reinterpret_cast<const BYTE*>(library.get());
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    EXPECT_EQ(0x1000u, nt->OptionalHeader.FileAlignment);
 }
 
 // One process, in order: a DLL once loaded stays, so each step says what must
