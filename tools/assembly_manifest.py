@@ -21,11 +21,10 @@ import argparse
 import sys
 from xml.sax.saxutils import quoteattr
 
-from interface_model import Error, read_registration
+from interface_model import AUTOMATION_MARSHALER, Error, read_registration
 
 ASSEMBLY_NAME = "Tessary.Automation"
 DLL_NAME = "Tessary.dll"
-AUTOMATION_MARSHALER = "{00020424-0000-0000-C000-000000000046}"
 PROCESSOR_ARCHITECTURE = {"x86": "x86", "x64": "amd64"}
 
 

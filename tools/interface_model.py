@@ -16,6 +16,10 @@ reads them here, so that none of them can drift from what the DLL registers.
 """
 import re
 
+# The proxy/stub class of every dual interface: the platform's automation
+# (type library) marshaler.
+AUTOMATION_MARSHALER = "{00020424-0000-0000-C000-000000000046}"
+
 
 class Error(Exception):
     pass

@@ -27,14 +27,13 @@ import sys
 import uuid
 from xml.sax.saxutils import quoteattr
 
-from interface_model import Error, read_registration
+from interface_model import AUTOMATION_MARSHALER, Error, read_registration
 
 # Stable identities: the same package kind keeps its upgrade code, each version
 # its product code, and every component its id across versions, so that a
 # newer package replaces an older one and a rebuild of one version installs
 # over itself instead of beside itself.
 NAMESPACE = uuid.UUID("5c0f2b0e-3f0a-4e55-9a43-7d2b8f4e1c61")
-AUTOMATION_MARSHALER = "{00020424-0000-0000-C000-000000000046}"
 
 
 def stable_guid(*parts):

@@ -19,37 +19,41 @@
 
 namespace tessary::delayed {
 
+// A function of a DLL below, named once: the object's name, the function's
+// type and the name looked up are the same.
+#define TESSARY_DELAYED(dll, function) \
+    inline DelayLoadedFunction<decltype(&::function)> function { dll, #function }
+
 // The spooler: printers, their settings records and capabilities.
 inline DelayLoadedDll winspool{L"winspool.drv"};
-inline DelayLoadedFunction<decltype(&::EnumPrintersA)> EnumPrintersA{winspool, "EnumPrintersA"};
-inline DelayLoadedFunction<decltype(&::OpenPrinterA)> OpenPrinterA{winspool, "OpenPrinterA"};
-inline DelayLoadedFunction<decltype(&::ClosePrinter)> ClosePrinter{winspool, "ClosePrinter"};
-inline DelayLoadedFunction<decltype(&::DocumentPropertiesA)> DocumentPropertiesA{winspool, "DocumentPropertiesA"};
-inline DelayLoadedFunction<decltype(&::DeviceCapabilitiesA)> DeviceCapabilitiesA{winspool, "DeviceCapabilitiesA"};
+TESSARY_DELAYED(winspool, EnumPrintersA);
+TESSARY_DELAYED(winspool, OpenPrinterA);
+TESSARY_DELAYED(winspool, ClosePrinter);
+TESSARY_DELAYED(winspool, DocumentPropertiesA);
+TESSARY_DELAYED(winspool, DeviceCapabilitiesA);
 
 // The shell: file operations, special folders, recent documents.
 inline DelayLoadedDll shell32{L"shell32.dll"};
-inline DelayLoadedFunction<decltype(&::SHFileOperationA)> SHFileOperationA{shell32, "SHFileOperationA"};
-inline DelayLoadedFunction<decltype(&::SHAddToRecentDocs)> SHAddToRecentDocs{shell32, "SHAddToRecentDocs"};
-inline DelayLoadedFunction<decltype(&::SHGetSpecialFolderLocation)> SHGetSpecialFolderLocation{
-    shell32, "SHGetSpecialFolderLocation"};
-inline DelayLoadedFunction<decltype(&::SHGetPathFromIDListA)> SHGetPathFromIDListA{shell32, "SHGetPathFromIDListA"};
+TESSARY_DELAYED(shell32, SHFileOperationA);
+TESSARY_DELAYED(shell32, SHAddToRecentDocs);
+TESSARY_DELAYED(shell32, SHGetSpecialFolderLocation);
+TESSARY_DELAYED(shell32, SHGetPathFromIDListA);
 
 // The multimedia mixer functions.
 inline DelayLoadedDll winmm{L"winmm.dll"};
-inline DelayLoadedFunction<decltype(&::mixerGetNumDevs)> mixerGetNumDevs{winmm, "mixerGetNumDevs"};
-inline DelayLoadedFunction<decltype(&::mixerOpen)> mixerOpen{winmm, "mixerOpen"};
-inline DelayLoadedFunction<decltype(&::mixerClose)> mixerClose{winmm, "mixerClose"};
-inline DelayLoadedFunction<decltype(&::mixerGetDevCapsA)> mixerGetDevCapsA{winmm, "mixerGetDevCapsA"};
-inline DelayLoadedFunction<decltype(&::mixerGetLineInfoA)> mixerGetLineInfoA{winmm, "mixerGetLineInfoA"};
-inline DelayLoadedFunction<decltype(&::mixerGetLineControlsA)> mixerGetLineControlsA{winmm, "mixerGetLineControlsA"};
-inline DelayLoadedFunction<decltype(&::mixerGetControlDetailsA)> mixerGetControlDetailsA{
-    winmm, "mixerGetControlDetailsA"};
-inline DelayLoadedFunction<decltype(&::mixerSetControlDetails)> mixerSetControlDetails{winmm,
-                                                                                        "mixerSetControlDetails"};
+TESSARY_DELAYED(winmm, mixerGetNumDevs);
+TESSARY_DELAYED(winmm, mixerOpen);
+TESSARY_DELAYED(winmm, mixerClose);
+TESSARY_DELAYED(winmm, mixerGetDevCapsA);
+TESSARY_DELAYED(winmm, mixerGetLineInfoA);
+TESSARY_DELAYED(winmm, mixerGetLineControlsA);
+TESSARY_DELAYED(winmm, mixerGetControlDetailsA);
+TESSARY_DELAYED(winmm, mixerSetControlDetails);
 
 // The common controls: the print dialog's spin and tool-tip classes.
 inline DelayLoadedDll comctl32{L"comctl32.dll"};
-inline DelayLoadedFunction<decltype(&::InitCommonControlsEx)> InitCommonControlsEx{comctl32, "InitCommonControlsEx"};
+TESSARY_DELAYED(comctl32, InitCommonControlsEx);
+
+#undef TESSARY_DELAYED
 
 }  // namespace tessary::delayed

@@ -56,14 +56,15 @@ PrintDialog::RecordFields PrintDialog::ReadDriverDefaults(const std::string& nam
         return {DMORIENT_PORTRAIT, 1, 0, 0};
     }
     record_.Resize(size);
-    delayed::DocumentPropertiesA(ExistingWindow(), printer.get(), DriverName(name), record_.Buffer(), nullptr, DM_OUT_BUFFER);
+    delayed::DocumentPropertiesA(ExistingWindow(), printer.get(), DriverName(name), record_.Buffer(), nullptr,
+                                 DM_OUT_BUFFER);
     // The dialog shows the defaults as the driver gave them, before it
     // validates them.
     const RecordFields fields = {record_.Field(SettingsRecord::kOrientation), record_.Field(SettingsRecord::kCopies),
                                  record_.Field(SettingsRecord::kPaperSize),
                                  record_.Field(SettingsRecord::kDefaultSource)};
     delayed::DocumentPropertiesA(ExistingWindow(), printer.get(), DriverName(name), record_.Buffer(), record_.Buffer(),
-                        DM_IN_BUFFER | DM_OUT_BUFFER);
+                                 DM_IN_BUFFER | DM_OUT_BUFFER);
     recordPrinter_ = name;
     return fields;
 }
@@ -78,7 +79,8 @@ bool PrintDialog::WriteSetting(size_t offset, int16_t value) {
     // defaults. Orientation, paper and bin thus always print as shown.
     if (record_.Empty() || recordPrinter_ != name || record_.Size() != size) {
         record_.Resize(size);
-        delayed::DocumentPropertiesA(ExistingWindow(), printer.get(), DriverName(name), record_.Buffer(), nullptr, DM_OUT_BUFFER);
+        delayed::DocumentPropertiesA(ExistingWindow(), printer.get(), DriverName(name), record_.Buffer(), nullptr,
+                                     DM_OUT_BUFFER);
         recordPrinter_ = name;
     }
     record_.SetField(offset, value);
@@ -118,7 +120,7 @@ void PrintDialog::FillCapabilityList(int combo, std::vector<int16_t>& ids, WORD 
     std::vector<WORD> values(static_cast<size_t>(idCount));
     if (delayed::DeviceCapabilitiesA(device.c_str(), port.c_str(), namesCapability, names.data(), nullptr) <= 0) return;
     if (delayed::DeviceCapabilitiesA(device.c_str(), port.c_str(), idsCapability, reinterpret_cast<char*>(values.data()),
-                            nullptr) <= 0)
+                                     nullptr) <= 0)
         return;
     const int count = std::min(nameCount, idCount);
     for (int i = 0; i < count; ++i) {

@@ -18,8 +18,8 @@ SpoolerPrinters::SpoolerPrinters(const char* name, DWORD level) : name_(name), l
 bool SpoolerPrinters::Fetch() {
     buffer_.assign((needed_ + sizeof(DWORD) - 1) / sizeof(DWORD), 0);
     DWORD needed = needed_;
-    if (!delayed::EnumPrintersA(kLocalAndConnections, const_cast<char*>(name_), level_, reinterpret_cast<BYTE*>(buffer_.data()),
-                       needed_, &needed, &count_)) {
+    if (!delayed::EnumPrintersA(kLocalAndConnections, const_cast<char*>(name_), level_,
+                                reinterpret_cast<BYTE*>(buffer_.data()), needed_, &needed, &count_)) {
         count_ = 0;
         return false;
     }

@@ -11,23 +11,18 @@
 set -u
 run=$1 build=$2 client=$3 example=$4 version=$5 arch=$6
 export TESSARY_WINE_MODE=regfree
+winpath() { echo "Z:$1" | tr / '\\'; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/../support/checks.sh"
 "$run" cmd /c exit >/dev/null 2>&1
-if [ $? -eq 77 ]; then echo "skipped: this machine does not run $arch programs"; exit 77; fi
+[ $? -eq 77 ] && skip "this machine does not run $arch programs"
 if [ ! -f "$build/wine/regfree/system.reg" ]; then
   echo "FAIL: no prefix $build/wine/regfree: run scripts/setup.sh"
   exit 1
 fi
-winpath() { echo "Z:$1" | tr / '\\'; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 export TESSARY_MESSAGE_LOG=$(winpath "$work/messages.log")
 
-failed=0 passed=0
-check() {  # check <label> <command...>
-  local label=$1; shift
-  if "$@" >"$work/check.out" 2>&1; then passed=$((passed + 1)); else
-    failed=$((failed + 1)); echo "FAIL: $label"; sed 's/^/    /' "$work/check.out"; fi
-}
 # Runs a program of the folder, keeping what it printed in $work/out.
 runs() {  # runs <expected exit code> <program> [args...]
   local want=$1; shift
@@ -94,6 +89,4 @@ check "... and counts its first run" runs 0 early_bound.exe
 check "... as run 1" said "Example Editor, run 1"
 check "... and removes its settings again" runs 0 early_bound.exe --reset
 check "no class was registered on the way" none_registered $(class_keys)
-
-echo "$passed passed, $failed failed"
-[ $failed -eq 0 ]
+finish

@@ -101,27 +101,32 @@ libid='{22973548-B4DA-4952-B973-8037043A7355}'
 #   expect <key> <name or empty> <view> <data>   adds a value to the next check
 #   values_as_expected                            reads them; prints each that differs
 expect() { printf '%s|%s|%s|%s\n' "$@" >> "$work/expected"; }
-read_values() {  # prints "<n>|<data>" for every value of $work/expected found
-  local n=0 key name view data
-  { printf '@echo off\r\n'
-    while IFS='|' read -r key name view data; do
-      printf 'echo @@%d\r\n' $n
-      if [ -n "$name" ]; then printf 'reg query "%s" /v "%s" /reg:%s\r\n' "$key" "$name" "$view"
-      else printf 'reg query "%s" /ve /reg:%s\r\n' "$key" "$view"; fi
-      n=$((n + 1))
-    done < "$work/expected"
-    printf 'echo @@end\r\n'; } > "$work/read.bat"
-  "$run" cmd /c "$(winpath "$work/read.bat")" 2>/dev/null | tr -d '\r' |
-    awk '/^@@/ { n = substr($0, 3); done = 0; if (n == "end") print "end"; next }
-         !done && / REG_SZ / { sub(/^ *[^ ].*REG_SZ */, ""); print n "|" $0; done = 1 }'
+# Runs batch-file lines (stdin) in one Wine process and prints what they
+# printed; fails when the batch did not run to its end.
+run_batch() {
+  { printf '@echo off\r\n'; sed 's/$/\r/'; printf 'echo @@end\r\n'; } > "$work/batch.bat"
+  local out; out=$("$run" cmd /c "$(winpath "$work/batch.bat")" 2>/dev/null | tr -d '\r')
+  echo "$out" | grep -qx @@end || { echo "reg.exe did not finish"; return 1; }
+  echo "$out" | grep -v -x @@end
+  return 0
 }
-differing_values() {  # prints each expected value that was read otherwise; fails without the end marker
-  local got; got=$(read_values)
-  echo "$got" | grep -qx end || { echo "reg.exe did not finish"; return 1; }
+read_values() {  # prints "<n>|<data>" for every value of $work/expected found
+  local n=0 key name view data got
+  got=$(while IFS='|' read -r key name view data; do
+          echo "echo @@$n"
+          if [ -n "$name" ]; then echo "reg query \"$key\" /v \"$name\" /reg:$view"
+          else echo "reg query \"$key\" /ve /reg:$view"; fi
+          n=$((n + 1))
+        done < "$work/expected" | run_batch) || { echo "$got"; return 1; }
+  echo "$got" | awk '/^@@/ { n = substr($0, 3); done = 0; next }
+                     !done && / REG_SZ / { sub(/^ *[^ ].*REG_SZ */, ""); print n "|" $0; done = 1 }'
+}
+differing_values() {  # prints each expected value that was read otherwise; fails when reg.exe did not finish
+  local got; got=$(read_values) || { echo "$got"; return 1; }
   awk -F'|' 'NR == FNR { if (NF == 2) got[$1] = $2; next }
        { n = FNR - 1; if (!(n in got) || got[n] != $4)
            printf "%s [%s] in the %s-bit view: \x27%s\x27, expected \x27%s\x27\n", $1, $2, $3, got[n], $4 }' \
-    <(echo "$got" | grep -v -x end) "$work/expected"
+    <(echo "$got") "$work/expected"
 }
 values_as_expected() {
   local differ; differ=$(differing_values)
@@ -141,19 +146,17 @@ no_tessary_registered() {  # no_tessary_registered [machine|user]: neither (defa
   [ "${1:-}" = machine ] && roots='HKLM\Software\Classes'
   [ "${1:-}" = user ] && roots='HKCU\Software\Classes'
   # (Wine's cmd runs what follows "&&" whatever the program before it answered.)
-  { printf '@echo off\r\n'
-    for root in $roots; do
-      for entry in $clsids; do
-        for view in $views; do
-          printf 'reg query "%s" /reg:%s >nul 2>&1\r\nif not errorlevel 1 echo %s registered in %s\r\n' "$root\\CLSID\\${entry#*:}" "$view" "${entry%%:*}" "$root"
-        done
-      done
-      printf 'reg query "%s" >nul 2>&1\r\nif not errorlevel 1 echo type library registered in %s\r\n' "$root\\TypeLib\\$libid" "$root"
-    done
-    printf 'echo @@end\r\n'; } > "$work/registered.bat"
-  local out; out=$("$run" cmd /c "$(winpath "$work/registered.bat")" 2>/dev/null | tr -d '\r')
-  echo "$out" | grep -qx @@end || { echo "reg.exe did not finish"; return 1; }
-  out=$(echo "$out" | grep -v -x @@end)
+  local out
+  out=$(for root in $roots; do
+          for entry in $clsids; do
+            for view in $views; do
+              echo "reg query \"$root\\CLSID\\${entry#*:}\" /reg:$view >nul 2>&1"
+              echo "if not errorlevel 1 echo ${entry%%:*} registered in $root"
+            done
+          done
+          echo "reg query \"$root\\TypeLib\\$libid\" >nul 2>&1"
+          echo "if not errorlevel 1 echo type library registered in $root"
+        done | run_batch) || { echo "$out"; return 1; }
   [ -z "$out" ] || { echo "$out"; return 1; }
 }
 # Removes whatever package of Tessary a failed earlier run may have left.
