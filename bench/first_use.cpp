@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench_clock.h"
+#include "create_object.h"
 #include "frame/com_ptr.h"
 #include "frame/handles.h"
 
@@ -64,8 +65,7 @@ int Cold(const wchar_t* progId) {
     const double start = Now();
     CLSID clsid;
     ComPtr<IDispatch> object;
-    if (SUCCEEDED(CLSIDFromProgID(progId, &clsid)))
-        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(object.put()));
+    if (SUCCEEDED(CLSIDFromProgID(progId, &clsid))) object = Create<IDispatch>(clsid);
     const double elapsed = Now() - start;
     if (!object) return 1;
     std::printf("%.1f\n", elapsed * 1e6);

@@ -17,6 +17,7 @@
 
 #include "Tessary.h"
 #include "bench_clock.h"
+#include "create_object.h"
 #include "first_use.h"
 #include "frame/automation.h"
 #include "frame/com_ptr.h"
@@ -50,13 +51,6 @@ void Pair(int round, const char* name, int calls, Ours ours, Peer peer) {
         time(peer, "peer");
         time(ours, "ours");
     }
-}
-
-template <class Interface>
-ComPtr<Interface> Create(const CLSID& clsid) {
-    ComPtr<Interface> object;
-    CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(Interface), reinterpret_cast<void**>(object.put()));
-    return object;
 }
 
 const char kSection[] = "Software\\TessaryBench";

@@ -26,11 +26,15 @@ std::wstring Lower(std::wstring text) {
     return text;
 }
 
+const IMAGE_NT_HEADERS* Headers(HMODULE module) {
+    auto* base = reinterpret_cast<const BYTE*>(module);
+    return reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+}
+
 // The names in a loaded module's import table.
 std::set<std::wstring> ImportedDlls(HMODULE module) {
     auto* base = reinterpret_cast<const BYTE*>(module);
-    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_NT_HEADERS* nt = Headers(module);
     const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     std::set<std::wstring> names;
     if (!directory.VirtualAddress) return names;
@@ -66,9 +70,7 @@ TEST(LeanLoad, TheLibraryImportsOnlyWhatEveryAutomationClientHasLoaded) {
     for (const std::wstring& name : ImportedDlls(library.get()))
         EXPECT_TRUE(everyClient.count(name)) << "Tessary.dll imports " << std::string(name.begin(), name.end());
     // Sections page-aligned in the file: Wine maps them rather than reading them in.
-    auto* base = reinterpret_cast<const BYTE*>(library.get());
-    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    EXPECT_EQ(0x1000u, nt->OptionalHeader.FileAlignment);
+    EXPECT_EQ(0x1000u, Headers(library.get())->OptionalHeader.FileAlignment);
 }
 
 // One process, in order: a DLL once loaded stays, so each step says what must

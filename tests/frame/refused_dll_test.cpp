@@ -18,8 +18,13 @@ class RefusedDlls : public ::testing::Test {
 protected:
     void SetUp() override {
         // The refusal comes from the platform: without it the test proves nothing.
-        if (LoadLibraryW(L"winspool.drv") || LoadLibraryW(L"winmm.dll"))
-            GTEST_SKIP() << "the spooler and the mixer DLLs load in this process (run it as frame.refused_dlls)";
+        for (const wchar_t* name : {L"winspool.drv", L"winmm.dll"}) {
+            if (HMODULE loaded = LoadLibraryW(name)) {
+                FreeLibrary(loaded);
+                GTEST_SKIP() << "the spooler and the mixer DLLs load in this process (run it through its runner, "
+                                "refused_dll_tests-run)";
+            }
+        }
     }
     ComApartment com_;
     MessageLog log_;
