@@ -60,17 +60,19 @@ x86_runs() { x86_runnable; }
 # and the installer's record of where it last found a product's package
 # (SourceList), which every install of it extends, the console settings
 # Wine writes the first time a console program starts without a terminal,
-# and the state its audio drivers keep below Software\Wine\Drivers the first
-# time one loads. The 32-bit view's containers of classes, interfaces and type
-# libraries count only by what they hold: where nothing 32-bit has run they
-# are empty, and removing the x64 package's 32-bit entries removes them too.
+# and the state its audio drivers keep in Software\Wine\Drivers the first
+# time one loads (the key itself too, which Wine writes out bare when no
+# driver's key is below it). The 32-bit view's containers of classes,
+# interfaces and type libraries count only by what they hold: where nothing
+# 32-bit has run they are empty, and removing the x64 package's 32-bit
+# entries removes them too.
 snapshot() {  # snapshot <name>
   WINEPREFIX=$prefix wineserver -k 2>/dev/null
   WINEPREFIX=$prefix wineserver -w 2>/dev/null
   local f
   for f in system user; do
     sed -E 's/^(\[.*\]) [0-9]+$/\1/; /^#time=/d; /^"DriverDateData"=/d' "$prefix/$f.reg" |
-      awk '/^\[/ { skip = ($0 ~ /\\\\SourceList(\\\\|\])/ || $0 ~ /^\[Console(\\\\|\])/ || $0 ~ /^\[Software\\\\Wine\\\\Drivers\\\\/) } !skip' |
+      awk '/^\[/ { skip = ($0 ~ /\\\\SourceList(\\\\|\])/ || $0 ~ /^\[Console(\\\\|\])/ || $0 ~ /^\[Software\\\\Wine\\\\Drivers(\\\\|\])/) } !skip' |
       awk '/^\[/ { held = ""; if ($0 ~ /^\[Software\\\\Classes\\\\Wow6432Node\\\\(CLSID|Interface|TypeLib)\]$/) { held = $0; next } }
            held != "" && /^["@]/ { print held; held = "" }
            held == "" { print }' > "$work/$1.$f"
