@@ -104,6 +104,12 @@ def write_reference(library, types, entries):
         "variant; the library converts it to the type listed. A by-reference parameter is the caller's own",
         "variable, which some members change (each says so). Optional parameters may be left out.",
         "",
+        "Each member's example is a line of VBScript that runs as pasted once the class's own example has made",
+        "its object (`reg`, `prn`, `app`, `mix`). The type library's constants are written as their values, with",
+        "the name in a comment: script hosts do not see a type library's constants (VBA does, with a reference to",
+        "the library); [scripting.md](scripting.md#the-type-librarys-constants) has a block of them to paste. An",
+        "example that needs a form says \"VBA\". The test `docs.examples` runs every other one with `cscript`.",
+        "",
         "## How members fail",
         "",
         "- **raised**: the call fails with an automation error the caller can trap "
@@ -145,7 +151,9 @@ def write_reference(library, types, entries):
             out += [entry.fields["note"], ""]
         for member in interface.members.values():
             out += reference_member(interface, member, entries[interface.name].members[member.name])
-    out += ["## Enumerations", ""]
+    out += ["## Enumerations", "",
+            "Script hosts do not see these names: write the values, or paste the constants of",
+            "[scripting.md](scripting.md#the-type-librarys-constants).", ""]
     for e in enums:
         entry = entries[e.name]
         out += ["### %s" % e.name, "", "%s {%s}" % (entry.fields["help"], e.uuid), "",

@@ -4,7 +4,11 @@
 // the help strings an Object Browser shows.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <map>
+#include <regex>
+#include <string>
 #include <vector>
 
 #include "support/test_support.h"
@@ -472,6 +476,74 @@ TEST_F(TypeLibraryTest, EverythingHasAOneLineHelpString) {
     }
     // 155 accessors in two views each, 16 enumeration values.
     EXPECT_EQ(2u * (25 + 84 + 23 + 23) + 16u, described);
+}
+
+// Script hosts do not see a type library's constants, so docs/scripting.md
+// gives script users blocks of them to paste, one in VBScript ("Const NAME =
+// &H80000001") and one in JScript ("var NAME = 0x80000001 | 0;"). Each block
+// holds every value of every enumeration of the type library, with the value
+// the type library gives it, and nothing else.
+TEST_F(TypeLibraryTest, ScriptingPageHasEveryConstant) {
+    std::map<std::string, LONG> published;
+    for (UINT t = 0; t < library_->GetTypeInfoCount(); ++t) {
+        TYPEKIND kind;
+        ASSERT_EQ(S_OK, library_->GetTypeInfoType(t, &kind));
+        if (kind != TKIND_ENUM) continue;
+        ComPtr<ITypeInfo> info;
+        ASSERT_EQ(S_OK, library_->GetTypeInfo(t, info.put()));
+        TYPEATTR* attr = nullptr;
+        ASSERT_EQ(S_OK, info->GetTypeAttr(&attr));
+        const WORD vars = attr->cVars;
+        info->ReleaseTypeAttr(attr);
+        for (UINT v = 0; v < vars; ++v) {
+            VARDESC* desc = nullptr;
+            ASSERT_EQ(S_OK, info->GetVarDesc(v, &desc));
+            Bstr name;
+            info->GetDocumentation(desc->memid, name.put(), nullptr, nullptr, nullptr);
+            Variant value;
+            ASSERT_EQ(S_OK, VariantChangeType(value.get(), desc->lpvarValue, 0, VT_I4));
+            info->ReleaseVarDesc(desc);
+            std::wstring wide = ToWide(name.get());
+            published[std::string(wide.begin(), wide.end())] = V_I4(value.get());
+        }
+    }
+    ASSERT_EQ(16u, published.size());
+
+    const std::string path = std::string("Z:") + TESSARY_SOURCE_DIR + "/docs/scripting.md";
+    std::ifstream page(path);
+    ASSERT_TRUE(page) << path;
+    // A block starts with its comment line "' Tessary's constants" or
+    // "// Tessary's constants" and ends with the fence.
+    const std::regex vbLine(R"(Const (\w+) = (&H[0-9A-Fa-f]+|-?[0-9]+))");
+    const std::regex jsLine(R"(var (\w+) = (0x[0-9A-Fa-f]+ \| 0|-?[0-9]+);)");
+    auto number = [](const std::string& text) {
+        if (text.rfind("&H", 0) == 0 || text.rfind("0x", 0) == 0)
+            return static_cast<LONG>(std::strtoul(text.c_str() + 2, nullptr, 16));
+        return static_cast<LONG>(std::strtol(text.c_str(), nullptr, 10));
+    };
+    std::map<std::string, std::map<std::string, LONG>> blocks;
+    std::string language, line;
+    while (std::getline(page, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::smatch match;
+        if (line == "' Tessary's constants (ERegistryClassConstants, ERegistryValueTypes)") {
+            language = "VBScript";
+        } else if (line == "// Tessary's constants (ERegistryClassConstants, ERegistryValueTypes)") {
+            language = "JScript";
+        } else if (line.rfind("```", 0) == 0) {
+            language.clear();
+        } else if (!language.empty()) {
+            const bool read = std::regex_match(line, match, language == "VBScript" ? vbLine : jsLine);
+            EXPECT_TRUE(read) << language << " block: " << line;
+            if (!read) continue;
+            EXPECT_TRUE(blocks[language].emplace(match[1].str(), number(match[2].str())).second)
+                << language << " block names " << match[1].str() << " twice";
+        }
+    }
+    for (const char* name : {"VBScript", "JScript"}) {
+        ASSERT_EQ(1u, blocks.count(name)) << "no " << name << " block of constants in " << path;
+        EXPECT_EQ(published, blocks[name]) << "the " << name << " block differs from the type library";
+    }
 }
 
 }  // namespace

@@ -19,6 +19,8 @@
 #   beside       a per-user install beside a per-machine one
 #   in_use       installing over and removing the package while a script
 #                holds the DLL
+#   pasted_lines the msiexec lines of README.md and docs/installing.md, run
+#                as written through the platform's cmd
 #
 # msiexec's exit code reaches Linux through Wine truncated to 8 bits:
 # 1603 (fatal error, e.g. a refused downgrade) arrives as 67.
@@ -496,6 +498,43 @@ VBS
   rm -rf "$prefix/drive_c/Program Files/Halvex"
   snapshot cleaned
   check "... the registry is as before" same_state before cleaned
+  ;;
+pasted_lines)
+  # Each line of the pages' ```bat blocks as a user runs it: through cmd, in
+  # the folder that holds the packages. The pages name the x64 packages of
+  # version 1.0.0; this build's version and architecture stand in for them.
+  # cmd waits for msiexec in a batch file (at a prompt it would not), so each
+  # line runs as a batch file of its own.
+  pasted() {  # pasted <line>
+    printf '@echo off\r\ncd /d "%s"\r\n%s\r\n' "$(winpath "$packages")" "$1" > "$work/pasted.bat"
+    "$run" cmd /c "$(winpath "$work/pasted.bat")" >/dev/null 2>&1
+  }
+  gone_from() { [ ! -e "$1Tessary.dll" ] || { echo "$1Tessary.dll is still there"; return 1; }; }
+  for page in README.md docs/installing.md; do
+    lines=$(awk '/^```bat/ { inside = 1; next } /^```/ { inside = 0 } inside' "$TESSARY_ROOT/$page" | tr -d '\r')
+    check "$page shows the four msiexec lines" test "$(echo "$lines" | grep -c '^msiexec ')" = 4
+    while IFS= read -r line; do
+      case $line in ''|rem|'rem '*) continue ;; esac
+      line=$(echo "$line" | sed -E "s/Tessary-[0-9]+[.][0-9]+[.][0-9]+-x64/Tessary-$version-$arch/g")
+      check "$page: $line" exits_with 0 pasted "$line"
+      case $line in
+        *' /i '*-peruser.msi*)
+          check "... installed for the user" files_installed "$(unix_path "$user_dir")"
+          check "... registered for the user" registered_in 'HKCU\Software\Classes' "$user_dir" ;;
+        *' /i '*)
+          check "... installed per machine" files_installed "$(unix_path "$machine_dir")"
+          check "... registered for the machine" registered_in HKCR "$machine_dir" ;;
+        *' /x '*)
+          check "... removed" gone_from "$(unix_path "$machine_dir")"
+          check "... and its user's copy" gone_from "$(unix_path "$user_dir")"
+          check "... nothing is registered" no_tessary_registered ;;
+        *)
+          check "... is an install or a removal" false ;;
+      esac
+    done <<< "$lines"
+  done
+  snapshot after
+  check "the lines leave the registry and files as before" same_state before after
   ;;
 *)
   echo "unknown case $case"; exit 2 ;;
