@@ -320,8 +320,20 @@ End Sub
 """ % {"folders": folders, "files": files, "keys": keys, "values": values, "shortcut": SCRATCH_SHORTCUT}
 
 
+# The sound group needs the mixer of its prefix: without one (a machine
+# without ALSA's libraries for this architecture) it reports as skipped.
+NEEDS_MIXER = """
+If Not CreateObject("Tessary.xMixer").bMix Then
+    WScript.Echo "skipped: no mixer device (the sound prefix's ALSA null device is missing)"
+    WScript.Quit 77
+End If
+"""
+
+
 def vb_script(examples, constants, log):
     lines = [vb_helpers(), "CleanUp"]
+    if any(e.group == "sound" for e in examples):
+        lines.insert(0, NEEDS_MIXER)
     for index, example in enumerate(examples, 1):
         lines += vb_procedure(index, example, constants, log)
     lines += ["CleanUp", "Summary"]
@@ -403,6 +415,9 @@ def main(argv):
     root, group, script_test, work = argv[1:]
     os.makedirs(work, exist_ok=True)
     constants = type_library_constants(root)
+    if group == "sound" and not os.path.isfile(os.environ.get("ALSA_CONFIG_PATH", "")):
+        print("FAIL: ALSA_CONFIG_PATH does not name the sound prefix's ALSA settings")
+        return 1
     examples = [e for e in page_examples(root) if e.group == group]
     runnable = [e for e in examples if not (e.language == "vb" and "VBA" in comments_of(e.code))]
     for e in examples:

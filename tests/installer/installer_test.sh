@@ -509,6 +509,17 @@ pasted_lines)
     printf '@echo off\r\ncd /d "%s"\r\n%s\r\n' "$(winpath "$packages")" "$1" > "$work/pasted.bat"
     "$run" cmd /c "$(winpath "$work/pasted.bat")" >/dev/null 2>&1
   }
+  # Wine's msiexec ignores words it does not know, where Windows' refuses
+  # them: what cmd would hand it is read with echo in its place.
+  only_own_arguments() {  # only_own_arguments <line>
+    local args word
+    printf '@echo off\r\necho%s\r\n' "${1#msiexec}" > "$work/arguments.bat"
+    args=$("$run" cmd /c "$(winpath "$work/arguments.bat")" 2>/dev/null | tr -d '\r')
+    [ -n "$args" ] || { echo "cmd printed nothing"; return 1; }
+    for word in $args; do
+      case $word in /i|/x|/qn|*.msi) ;; *) echo "msiexec would be given '$word' (all: $args)"; return 1 ;; esac
+    done
+  }
   gone_from() { [ ! -e "$1Tessary.dll" ] || { echo "$1Tessary.dll is still there"; return 1; }; }
   for page in README.md docs/installing.md; do
     lines=$(awk '/^```bat/ { inside = 1; next } /^```/ { inside = 0 } inside' "$TESSARY_ROOT/$page" | tr -d '\r')
@@ -516,6 +527,7 @@ pasted_lines)
     while IFS= read -r line; do
       case $line in ''|rem|'rem '*) continue ;; esac
       line=$(echo "$line" | sed -E "s/Tessary-[0-9]+[.][0-9]+[.][0-9]+-x64/Tessary-$version-$arch/g")
+      check "$page: cmd hands msiexec only its own arguments: $line" only_own_arguments "$line"
       check "$page: $line" exits_with 0 pasted "$line"
       case $line in
         *' /i '*-peruser.msi*)
