@@ -30,13 +30,10 @@ import re
 import subprocess
 import sys
 
-ROOT = None
-TESTED_PAGES = ("README.md", "docs")
-
 # What an example needs before it runs, by "Class.Member" or a class alone
 # (all its examples; a member's own entry comes after). Files and folders are
 # on the test prefix's drive C:, keys below HKEY_CURRENT_USER\Software\Halvex:
-# CLEAN_UP removes all of them before and after the run.
+# the script's CleanUp removes the SCRATCH_ ones below before and after the run.
 SET_UP = {
     "xRegistry": 'reg.ClassKey = &H80000001 : reg.SectionKey = "Software\\Halvex\\Viewer"',
     "xRegistry.DeleteKey": "reg.CreateKey",
@@ -60,9 +57,8 @@ NOT_RUN = {
                               'Set p = LoadPicture("C:\\TessaryExamples\\picture.bmp")'),
 }
 # The scratch files and folders the examples name, made before every example.
-SCRATCH_FILES = ["C:\\Data\\old.txt", "C:\\Data\\a.txt",
-                 "C:\\Data\\a.tmp", "C:\\Data\\b.tmp"]
-SCRATCH_FOLDERS = ["C:\\TessaryExamples", "C:\\Data", "C:\\Archive", "C:\\Backup", "C:\\out", "C:\\Tools"]
+SCRATCH_FILES = ["C:\\Data\\old.txt", "C:\\Data\\a.txt", "C:\\Data\\a.tmp", "C:\\Data\\b.tmp"]
+SCRATCH_FOLDERS = ["C:\\TessaryExamples", "C:\\Data", "C:\\Archive", "C:\\Backup", "C:\\out"]
 SCRATCH_KEYS = ["HKCU\\Software\\Halvex\\Viewer", "HKCU\\Software\\Example", "HKCR\\.hvw", "HKCR\\Halvex.View"]
 SCRATCH_VALUES = [("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Clock")]
 # The shortcut ShellAdd's example puts into the Startup folder (CSIDL 7).
@@ -101,61 +97,53 @@ def group_of(code, section=None):
     return "sound" if section == "xMixer" or "Tessary.xMixer" in code else "headless"
 
 
-def fenced_blocks(path):
-    """(line number, language, text) of each fenced block of a Markdown file."""
+def read_lines(path):
     with open(path, encoding="utf-8") as f:
-        lines = f.read().split("\n")
+        return f.read().split("\n")
+
+
+def fenced_blocks(lines):
+    """(line number of the first line inside, language, text) of each fenced block."""
     i = 0
     while i < len(lines):
         opening = re.match(r"^```(\w*)\s*$", lines[i])
+        i += 1
         if opening:
             start = i
-            i += 1
-            body = []
             while i < len(lines) and not lines[i].startswith("```"):
-                body.append(lines[i])
                 i += 1
-            yield start + 1, opening.group(1), "\n".join(body)
-        i += 1
+            yield start + 1, opening.group(1), "\n".join(lines[start:i])
+            i += 1
 
 
-def reference_examples(path, relative):
-    """The class examples and member examples of the reference."""
-    examples, creation, section, member = [], {}, None, None
-    with open(path, encoding="utf-8") as f:
-        lines = f.read().split("\n")
-    in_block = False
+def reference_examples(lines, relative):
+    """The reference's examples: each class's own (its first ```vb block,
+    which makes the object) and each member's "- **Example:**" line, run
+    after the class's own and what SET_UP adds."""
+    blocks = {number: text for number, language, text in fenced_blocks(lines) if language == "vb"}
+    creation, members = {}, []
+    section = member = None
     for number, line in enumerate(lines, 1):
-        if line.startswith("```"):
-            if not in_block and line.strip() == "```vb" and section and section not in creation:
-                creation[section] = (number + 1, [])
-            in_block = not in_block
-            continue
-        if in_block:
-            if section in creation and creation[section][0] + len(creation[section][1]) == number:
-                creation[section][1].append(line)
-            continue
         heading = re.match(r"^(#{2,3}) (\w+)\s*$", line)
-        if heading:
-            if heading.group(1) == "##":
-                section, member = heading.group(2), None
-            else:
-                member = heading.group(2)
-            continue
+        if heading and heading.group(1) == "##":
+            section, member = heading.group(2), None
+        elif heading:
+            member = heading.group(2)
+        elif number + 1 in blocks and section not in creation:
+            creation[section] = (number + 1, blocks[number + 1])
         example = re.match(r"^- \*\*Example:\*\* `(.+)`$", line)
         if example and section in creation:
-            label = "%s.%s" % (section, member)
-            examples.append((number, section, label, example.group(1)))
-    result = []
-    for section, (number, block) in creation.items():
-        result.append(Example("%s:%d" % (relative, number), section, "vb", "\n".join(block), group_of("", section)))
-    for number, section, label, code in examples:
-        setup = ["\n".join(creation[section][1])]
-        if label not in NO_CLASS_SET_UP and section in SET_UP:
+            members.append((number, section, "%s.%s" % (section, member), example.group(1)))
+    result = [Example("%s:%d" % (relative, number), section, "vb", code, group_of(code, section))
+              for section, (number, code) in creation.items()]
+    for number, section, label, code in members:
+        in_bracket = label not in NO_CLASS_SET_UP
+        setup = [creation[section][1]]
+        if in_bracket and section in SET_UP:
             setup.append(SET_UP[section])
         if label in SET_UP:
             setup.append(SET_UP[label])
-        after = [AFTER[section]] if section in AFTER and label not in NO_CLASS_SET_UP else []
+        after = [AFTER[section]] if in_bracket and section in AFTER else []
         result.append(Example("%s:%d" % (relative, number), label, "vb", code, group_of(code, section), setup, after))
     return result
 
@@ -167,36 +155,32 @@ def page_examples(root):
     examples = []
     for path in pages:
         relative = os.path.relpath(path, root)
+        lines = read_lines(path)
         if relative == os.path.join("docs", "reference.md"):
-            examples += reference_examples(path, relative)
+            examples += reference_examples(lines, relative)
             continue
-        for number, language, text in fenced_blocks(path):
+        for number, language, text in fenced_blocks(lines):
             if language in ("vb", "js"):
                 first = text.strip().split("\n")[0].strip()
-                examples.append(Example("%s:%d" % (relative, number + 1), first, language, text, group_of(text)))
+                examples.append(Example("%s:%d" % (relative, number), first, language, text, group_of(text)))
     return examples
 
 
 # ------------------------------------------------------------ VBScript
 
+def code_and_comment(line):
+    """A line of VBScript as its code, string literals emptied, and its comment."""
+    bare = re.sub(r'"(?:[^"]|"")*"', '""', line)
+    quote = bare.find("'")
+    return (bare, "") if quote < 0 else (bare[:quote], bare[quote + 1:])
+
+
 def without_strings_and_comments(code):
-    """The code with its string literals emptied and its comments removed."""
-    out = []
-    for line in code.split("\n"):
-        line = re.sub(r'"(?:[^"]|"")*"', '""', line)
-        quote = line.find("'")
-        out.append(line if quote < 0 else line[:quote])
-    return "\n".join(out)
+    return "\n".join(code_and_comment(line)[0] for line in code.split("\n"))
 
 
 def comments_of(code):
-    texts = []
-    for line in code.split("\n"):
-        bare = re.sub(r'"(?:[^"]|"")*"', '""', line)
-        quote = bare.find("'")
-        if quote >= 0:
-            texts.append(bare[quote + 1:])
-    return " ".join(texts)
+    return " ".join(code_and_comment(line)[1] for line in code.split("\n"))
 
 
 def declared_names(code):
@@ -217,15 +201,12 @@ def free_names(code):
     # Hexadecimal and octal literals (&H80000001, &O17) are not names.
     bare = re.sub(r"(?i)&[ho][0-9a-f]+&?", " ", bare)
     declared = declared_names(code)
-    names = []
+    names = {}
     for match in re.finditer(r"(?<![\w.])([A-Za-z]\w*)", bare):
-        name = match.group(1)
-        low = name.lower()
-        if low in VB_WORDS or low in HARNESS_NAMES or low.startswith("vb") or low in declared \
-                or low in (n.lower() for n in names):
-            continue
-        names.append(name)
-    return names
+        low = match.group(1).lower()
+        if low not in VB_WORDS and low not in HARNESS_NAMES and not low.startswith("vb") and low not in declared:
+            names.setdefault(low, match.group(1))
+    return list(names.values())
 
 
 def uses_form(code):
@@ -242,10 +223,12 @@ def vb_procedure(index, example, constants, log):
                 % (number, example.name(), reason.replace('"', '""')),
                 "End Sub", "Example%d" % index, ""]
     setup = "\n".join(example.setup)
-    names = []
+    names = {}
     for part in (setup, example.code, "\n".join(example.after)):
-        names += [n for n in free_names(part) if n.lower() not in (m.lower() for m in names)]
-    names = [n for n in names if n not in constants]
+        for name in free_names(part):
+            if name.lower() not in constants:
+                names.setdefault(name.lower(), name)
+    names = list(names.values())
     label = example.name().replace('"', '""')
     lines = ["' " + example.name(), "Sub Example%d()" % index]
     if names:
@@ -362,7 +345,7 @@ def type_library_constants(root):
     from interface_model import parse_idl
     with open(os.path.join(root, "library", "frame", "Tessary.idl"), encoding="utf-8") as f:
         _, types = parse_idl(f.read())
-    return {name for t in types if t.kind == "enum" for name, _ in t.values}
+    return {name.lower() for t in types if t.kind == "enum" for name, _ in t.values}
 
 
 def problems_before_running(examples, constants):
@@ -377,7 +360,7 @@ def problems_before_running(examples, constants):
         if vba and not uses_form(example.code):
             problems.append("%s: says VBA but needs no form: make it run as VBScript" % example.name())
         for name in free_names(example.code):
-            if name in constants:
+            if name.lower() in constants:
                 problems.append("%s: uses the type library's constant %s, which script hosts do not see: "
                                 "write its value or declare it" % (example.name(), name))
     return problems
