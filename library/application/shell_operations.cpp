@@ -208,9 +208,11 @@ bool ShellAdd(HWND owner, const std::wstring& file, const std::function<std::wst
     const std::wstring recentLink = recent + file + L".lnk";
     DeleteFileW(recentLink.c_str());
     delayed::SHAddToRecentDocs(SHARD_PATHW, file.c_str());
-    // Where recent documents are not recorded (a policy can turn them off),
-    // the shortcut the next steps need is written here instead.
-    if (!FileExists(recentLink)) WriteShortcut(recentLink, FullPath(file));
+    // The shortcut the next steps move is written here as well: where recent
+    // documents are not recorded (a policy can turn them off) there is none,
+    // and a shell that records the document through the code page (Wine's
+    // does) points it at another name.
+    WriteShortcut(recentLink, FullPath(file));
 
     RunShellRequest(owner, ShellAddMoveRequest(recent, startup, file));  // the rename below tells
     // A shortcut of the final name from an earlier call would make the rename
