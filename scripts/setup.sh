@@ -10,7 +10,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 packages=(cmake ninja-build mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev
           wine wine32:i386 wine64 googletest xvfb x11-apps x11-utils ghostscript python3
-          libasound2 libasound2:i386 wixl fonts-wine
+          libasound2 libasound2:i386 wixl fonts-wine locales
           make osslsigncode openssl zip unzip msitools)
 
 install_packages() {

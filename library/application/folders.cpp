@@ -8,14 +8,13 @@
 #include "application/string_cleanup.h"
 #include "frame/handles.h"
 #include "frame/system_dlls.h"
-#include "frame/text.h"
 
 namespace tessary {
 namespace {
 
 // Buffer sizes in characters, as the platform calls get them.
 constexpr int kFolderBuffer = 255;
-constexpr int kSpecialFolderBuffer = MAX_PATH;  // SHGetPathFromIDListA writes up to MAX_PATH
+constexpr int kSpecialFolderBuffer = MAX_PATH;  // SHGetPathFromIDListW writes up to MAX_PATH
 // Room for a root for every drive letter plus the closing NUL, so that a
 // machine with many drives still gets its list rather than nothing.
 constexpr int kDriveBuffer = 26 * 4 + 1;
@@ -25,21 +24,19 @@ struct ItemIdListFree {
 };
 using ItemIdList = std::unique_ptr<ITEMIDLIST, ItemIdListFree>;
 
-std::wstring SpacedBufferText(const std::string& buffer) { return FromAnsi(buffer.data(), buffer.size()); }
-
 std::wstring Lowered(std::wstring text) {
     if (!text.empty()) CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
     return text;
 }
 
-// GetSystemDirectoryA and GetWindowsDirectoryA: 0 is a failure, and so is a
+// GetSystemDirectoryW and GetWindowsDirectoryW: 0 is a failure, and so is a
 // result of the buffer size or more (the size the folder would need; nothing
 // was written).
-std::wstring SystemFolder(UINT(WINAPI* call)(LPSTR, UINT)) {
-    std::string buffer(kFolderBuffer, ' ');
+std::wstring SystemFolder(UINT(WINAPI* call)(LPWSTR, UINT)) {
+    std::wstring buffer(kFolderBuffer, L' ');
     UINT n = call(&buffer[0], kFolderBuffer);
     if (n == 0 || n >= static_cast<UINT>(kFolderBuffer)) return std::wstring();
-    return FolderFromBuffer(SpacedBufferText(buffer));
+    return FolderFromBuffer(buffer);
 }
 
 }  // namespace
@@ -56,42 +53,41 @@ std::wstring FolderSpecial(long csidl) {
     HRESULT hr = delayed::SHGetSpecialFolderLocation(GetDesktopWindow(), static_cast<int>(csidl), &raw);
     ItemIdList list(raw);
     if (hr != S_OK || !list) return std::wstring();
-    std::string buffer(kSpecialFolderBuffer, ' ');
-    if (!delayed::SHGetPathFromIDListA(list.get(), &buffer[0])) return std::wstring();
+    std::wstring buffer(kSpecialFolderBuffer, L' ');
+    if (!delayed::SHGetPathFromIDListW(list.get(), &buffer[0])) return std::wstring();
     // The backslash goes on without looking: callers append names directly,
     // and a drive root therefore ends in two backslashes.
-    return StripTerminator(SpacedBufferText(buffer)) + L'\\';
+    return StripTerminator(buffer) + L'\\';
 }
 
-std::wstring FolderSystem() { return SystemFolder(&GetSystemDirectoryA); }
+std::wstring FolderSystem() { return SystemFolder(&GetSystemDirectoryW); }
 
-std::wstring FolderWindows() { return SystemFolder(&GetWindowsDirectoryA); }
+std::wstring FolderWindows() { return SystemFolder(&GetWindowsDirectoryW); }
 
 std::wstring FolderTemp() {
-    std::string buffer(kFolderBuffer, ' ');
-    DWORD n = GetTempPathA(kFolderBuffer, &buffer[0]);
+    std::wstring buffer(kFolderBuffer, L' ');
+    DWORD n = GetTempPathW(kFolderBuffer, &buffer[0]);
     // A failed call, or one whose path does not fit, leaves no usable text:
     // the buffer counts as untouched spaces, which give "\".
-    if (n == 0 || n >= static_cast<DWORD>(kFolderBuffer)) buffer.assign(kFolderBuffer, ' ');
-    return FolderFromBuffer(SpacedBufferText(buffer));
+    if (n == 0 || n >= static_cast<DWORD>(kFolderBuffer)) buffer.assign(kFolderBuffer, L' ');
+    return FolderFromBuffer(buffer);
 }
 
 std::wstring DrivesAvailable() {
-    std::string buffer(kDriveBuffer, ' ');
-    GetLogicalDriveStringsA(kDriveBuffer, &buffer[0]);  // writes nothing when the list does not fit
-    std::wstring list = SpacedBufferText(buffer);
-    return StripBlanks(list);
+    std::wstring buffer(kDriveBuffer, L' ');
+    GetLogicalDriveStringsW(kDriveBuffer, &buffer[0]);  // writes nothing when the list does not fit
+    return StripBlanks(buffer);
 }
 
 std::wstring ShortName(const std::wstring& fileName) {
-    // The 8-bit name would end at an embedded NUL and name another path.
+    // The platform would read the name up to an embedded NUL: another path.
     if (fileName.find(L'\0') != std::wstring::npos) return std::wstring();
-    std::string buffer(kFolderBuffer, ' ');
-    DWORD n = GetShortPathNameA(AnsiText(fileName).c_str(), &buffer[0], kFolderBuffer);
+    std::wstring buffer(kFolderBuffer, L' ');
+    DWORD n = GetShortPathNameW(fileName.c_str(), &buffer[0], kFolderBuffer);
     // 0 is a failure; a result of the buffer size or more is the room the
     // short form would need, so it was not written.
     if (n == 0 || n >= static_cast<DWORD>(kFolderBuffer)) return std::wstring();
-    return FromAnsi(buffer.data(), n);
+    return buffer.substr(0, n);
 }
 
 std::wstring PathName(const std::wstring& path, bool folderPart) {
@@ -111,20 +107,20 @@ bool FileOrDirExists(const std::wstring& file, const std::wstring& folder) {
         directory = separator == std::wstring::npos ? std::wstring() : file.substr(0, separator + 1);
         name = separator == std::wstring::npos ? file : file.substr(separator + 1);
     }
-    // An embedded NUL would cut the 8-bit pattern short and search some other
+    // An embedded NUL would cut the pattern short and search some other
     // folder; no entry's name holds a NUL either.
     if (directory.find(L'\0') != std::wstring::npos || name.find(L'\0') != std::wstring::npos) return false;
     if (directory.empty() || directory.back() != L'\\') directory += L'\\';  // "" is the current drive's root
 
-    WIN32_FIND_DATAA entry;
-    UniqueFind search(FindFirstFileA(AnsiText(directory + L"*.*").c_str(), &entry));
+    WIN32_FIND_DATAW entry;
+    UniqueFind search(FindFirstFileW((directory + L"*.*").c_str(), &entry));
     if (!search) return false;
     if (!fileMode) return true;
     const std::wstring wanted = Lowered(name);
     do {
-        std::wstring found = FromAnsiZ(entry.cFileName);
+        const std::wstring found = entry.cFileName;
         if (found != L"." && found != L".." && Lowered(found) == wanted) return true;
-    } while (FindNextFileA(search.get(), &entry));
+    } while (FindNextFileW(search.get(), &entry));
     return false;
 }
 

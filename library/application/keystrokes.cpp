@@ -4,23 +4,17 @@ namespace tessary {
 namespace {
 
 constexpr LONG kShiftKey = VK_SHIFT;  // 0x10
-constexpr LONG kShiftBit = 0x0100;    // shift state "Shift" in VkKeyScanA's high byte
+constexpr LONG kShiftBit = 0x0100;    // shift state "Shift" in VkKeyScanW's high byte
 constexpr UINT kVirtualKeyToScanCode = 0;
-
-// The character's code in the system ANSI code page, or -1 when it has no
-// single-byte code (the character then cannot come from one key).
-int AnsiCode(wchar_t character) {
-    char bytes[4] = {};
-    BOOL lossy = FALSE;
-    int n = WideCharToMultiByte(CP_ACP, 0, &character, 1, bytes, sizeof bytes, nullptr, &lossy);
-    if (n != 1 || lossy) return -1;
-    return static_cast<unsigned char>(bytes[0]);
-}
 
 }  // namespace
 
 void KeyStrokes::SendKey(const std::wstring& keyValue) {
-    if (!keyValue.empty()) Stroke(keyValue[0], sendKeyShiftScan_);
+    if (keyValue.empty()) return;
+    Stroke(keyValue[0], sendKeyShiftScan_);
+    // A character beyond the 16-bit range is a pair of units: both go.
+    if (IS_HIGH_SURROGATE(keyValue[0]) && keyValue.size() > 1 && IS_LOW_SURROGATE(keyValue[1]))
+        Stroke(keyValue[1], sendKeyShiftScan_);
 }
 
 void KeyStrokes::SendString(const std::wstring& text) {
@@ -30,15 +24,20 @@ void KeyStrokes::SendString(const std::wstring& text) {
 void KeyStrokes::Stroke(wchar_t character, DWORD& shiftScan) {
     if (shiftScan == 0) shiftScan = keyboard_.MapKey(kShiftKey, kVirtualKeyToScanCode);
 
-    int code = AnsiCode(character);
     // A NUL is no key stroke (its lookup is Ctrl+Shift+2, which without Ctrl
     // would type "@").
-    if (code <= 0) return;
+    if (character == L'\0') return;
     // Widened with its sign: -1 stays -1.
-    LONG virtualKey = keyboard_.KeyScan(static_cast<BYTE>(code));
-    // No key types the character: nothing is sent, rather than Shift around
-    // the reserved key code 0xFF.
-    if (virtualKey == -1) return;
+    LONG virtualKey = keyboard_.KeyScan(character);
+    // No key of the layout types the character (or it is half of a
+    // surrogate pair): it goes as the character itself, which the focused
+    // window receives as typed text, rather than as Shift around the reserved
+    // key code 0xFF.
+    if (virtualKey == -1) {
+        keyboard_.UnicodeEvent(character, 0);
+        keyboard_.UnicodeEvent(character, KEYEVENTF_KEYUP);
+        return;
+    }
     // The whole value goes to the lookup, shift state included; for shifted
     // characters the platform then reports no scan code, and the key events
     // still type the right character.

@@ -1,5 +1,7 @@
 // Synthesised typing: one key stroke per character, with Shift pressed
-// around the key only where the character needs it.
+// around the key only where the character needs it. A character that no key
+// of the layout types is sent as the character itself (a Unicode key event
+// per UTF-16 unit).
 #pragma once
 #include <string>
 
@@ -11,14 +13,15 @@ class KeyStrokes {
 public:
     explicit KeyStrokes(Keyboard& keyboard) : keyboard_(keyboard) {}
 
-    // One key stroke for the first character of `keyValue`; the rest is
-    // ignored (there is no key-name syntax). An empty text sends nothing.
+    // One key stroke for the first character of `keyValue` (both units of a
+    // surrogate pair); the rest is ignored (there is no key-name syntax). An
+    // empty text sends nothing.
     void SendKey(const std::wstring& keyValue);
     // One key stroke per character, in order.
     void SendString(const std::wstring& text);
 
 private:
-    // The stroke for one character. `shiftScan` is the caller's cache of the
+    // The stroke for one UTF-16 unit. `shiftScan` is the caller's cache of the
     // Shift key's scan code, 0 until it is known.
     void Stroke(wchar_t character, DWORD& shiftScan);
 

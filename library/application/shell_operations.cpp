@@ -4,7 +4,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include <cstring>
+#include <cwchar>
 
 #include "frame/automation.h"
 #include "frame/com_ptr.h"
@@ -45,36 +45,34 @@ std::wstring ElementText(SAFEARRAY* items, LONG index) {
 // current directory) matches an entry that is a plain file, not a folder,
 // volume label, hidden or system file.
 bool MatchesPlainFile(const std::wstring& file) {
-    WIN32_FIND_DATAA entry;
-    UniqueFind search(FindFirstFileA(AnsiText(file).c_str(), &entry));
+    WIN32_FIND_DATAW entry;
+    UniqueFind search(FindFirstFileW(file.c_str(), &entry));
     if (!search) return false;
     const DWORD kVolumeLabel = 0x8;  // the old DOS attribute, still excluded for safety
     const DWORD excluded = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | kVolumeLabel;
     do {
         if (!(entry.dwFileAttributes & excluded)) return true;
-    } while (FindNextFileA(search.get(), &entry));
+    } while (FindNextFileW(search.get(), &entry));
     return false;
 }
 
-// Every name of an 8-bit list, up to the empty name that ends it, is shorter
-// than MAX_PATH, as given and made full (a relative name gets the current
-// folder in front). The 8-bit shell cannot take longer names, and Wine's
+// Every name of a list, up to the empty name that ends it, is shorter than
+// MAX_PATH, as given and made full (a relative name gets the current folder
+// in front). The shell's file operations cannot take longer names, and Wine's
 // shell overruns its path buffers on them (a crash for a name of about 1,000
 // characters, a false success or a hang for a relative name that only grows
 // too long once made full).
-bool NamesFit(const char* list) {
-    for (const char* name = list; *name; name += strlen(name) + 1) {
-        if (strlen(name) >= MAX_PATH) return false;
-        char full[MAX_PATH];
-        const DWORD length = GetFullPathNameA(name, MAX_PATH, full, nullptr);
+bool NamesFit(const wchar_t* list) {
+    for (const wchar_t* name = list; *name; name += wcslen(name) + 1) {
+        if (wcslen(name) >= MAX_PATH) return false;
+        wchar_t full[MAX_PATH];
+        const DWORD length = GetFullPathNameW(name, MAX_PATH, full, nullptr);
         if (length == 0 || length >= MAX_PATH) return false;
     }
     return true;
 }
 
-bool FileExists(const std::wstring& path) {
-    return GetFileAttributesA(AnsiText(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring FullPath(const std::wstring& file) {
     wchar_t full[MAX_PATH];
@@ -158,18 +156,20 @@ bool ShellDelete(HWND owner, SAFEARRAY* names, bool confirm) {
 }
 
 bool RunShellRequest(HWND owner, const ShellRequest& request) {
-    AnsiText from(request.from);
-    AnsiText to(request.to);
-    AnsiText title(std::wstring(1, L'\0'));
+    // Each list followed by two NULs: a single name given without an end
+    // mark of its own still reads as a list of one.
+    const std::wstring from = NameList(request.from);
+    const std::wstring to = NameList(request.to);
+    const std::wstring title = NameList(std::wstring(1, L'\0'));
     if (!NamesFit(from.c_str()) || (request.hasTo && !NamesFit(to.c_str()))) return false;
-    SHFILEOPSTRUCTA operation = {};
+    SHFILEOPSTRUCTW operation = {};
     operation.hwnd = owner;
     operation.wFunc = request.function;
     operation.pFrom = from.c_str();
     operation.pTo = request.hasTo ? to.c_str() : nullptr;
     operation.fFlags = request.flags;
     operation.lpszProgressTitle = request.nulProgressTitle ? title.c_str() : nullptr;
-    int result = delayed::SHFileOperationA(&operation);
+    int result = delayed::SHFileOperationW(&operation);
     // A confirmation the user declined (or that could not be shown) returns
     // 0 too; only the aborted flag tells that the files were left alone.
     return result == 0 && !operation.fAnyOperationsAborted;
@@ -206,16 +206,18 @@ bool ShellAdd(HWND owner, const std::wstring& file, const std::function<std::wst
     // that name is there (Wine numbers a new one "<file> (2).lnk"), and then
     // an older shortcut would be moved instead: it goes first.
     const std::wstring recentLink = recent + file + L".lnk";
-    DeleteFileA(AnsiText(recentLink).c_str());
-    delayed::SHAddToRecentDocs(SHARD_PATHA, AnsiText(file).c_str());
-    // Where recent documents are not recorded (a policy can turn them off),
-    // the shortcut the next steps need is written here instead.
-    if (!FileExists(recentLink)) WriteShortcut(recentLink, FullPath(file));
+    DeleteFileW(recentLink.c_str());
+    delayed::SHAddToRecentDocs(SHARD_PATHW, file.c_str());
+    // The shortcut the next steps move is written here as well: where recent
+    // documents are not recorded (a policy can turn them off) there is none,
+    // and a shell that records the document through the code page (Wine's
+    // does) points it at another name.
+    WriteShortcut(recentLink, FullPath(file));
 
     RunShellRequest(owner, ShellAddMoveRequest(recent, startup, file));  // the rename below tells
     // A shortcut of the final name from an earlier call would make the rename
     // fail and leave two start-up entries: the new one replaces it.
-    if (FileExists(startup + file + L".lnk")) DeleteFileA(AnsiText(ShellAddStartupLink(startup, file)).c_str());
+    if (FileExists(startup + file + L".lnk")) DeleteFileW(ShellAddStartupLink(startup, file).c_str());
     return RunShellRequest(owner, ShellAddRenameRequest(startup, file));
 }
 

@@ -1,7 +1,7 @@
 // File copy, move, rename and delete handed to the shell, and start-up
 // shortcuts made through the shell's recent-documents list.
 //
-// Each operation is one SHFileOperationA request. The request is built here
+// Each operation is one SHFileOperationW request. The request is built here
 // as plain data (so what goes to the shell can be checked on its own) and
 // then run; the shell shows whatever dialogs the flags allow, and its result
 // decides the outcome.

@@ -21,7 +21,7 @@ void MoveMe(HWND window) {
     // Only a real window: 0xFFFF (HWND_BROADCAST) would hand the title-bar
     // grab to every top-level window of the session.
     if (!IsWindow(window)) return;
-    SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+    SendMessageW(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
 }
 
 bool AlwaysOnTop(HWND window, bool onTop) {

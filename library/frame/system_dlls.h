@@ -34,10 +34,10 @@ TESSARY_DELAYED(winspool, DeviceCapabilitiesA);
 
 // The shell: file operations, special folders, recent documents.
 inline DelayLoadedDll shell32{L"shell32.dll"};
-TESSARY_DELAYED(shell32, SHFileOperationA);
+TESSARY_DELAYED(shell32, SHFileOperationW);
 TESSARY_DELAYED(shell32, SHAddToRecentDocs);
 TESSARY_DELAYED(shell32, SHGetSpecialFolderLocation);
-TESSARY_DELAYED(shell32, SHGetPathFromIDListA);
+TESSARY_DELAYED(shell32, SHGetPathFromIDListW);
 
 // The multimedia mixer functions.
 inline DelayLoadedDll winmm{L"winmm.dll"};

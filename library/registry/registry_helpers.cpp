@@ -1,6 +1,6 @@
 #include "registry/registry_helpers.h"
 
-#include <cstring>
+#include <cwchar>
 
 #include "frame/errors.h"
 #include "frame/text.h"
@@ -89,34 +89,46 @@ void RegSysSet(RegistryKey& reg, const std::wstring& rootName, const std::wstrin
 
 namespace {
 
-// The profile functions pass each 8-bit text on as a counted UTF-16 string,
-// which holds fewer than 32767 characters; given a longer text they read or
-// write something else, or fault. A longer text makes the step fail.
-bool FitsProfileCall(const AnsiText& text) { return strlen(text.c_str()) < 32767; }
+// The profile functions take each text as a counted UTF-16 string, which
+// holds fewer than 32767 characters; given a longer text they read or write
+// something else, or fault. A longer text makes the step fail. The platform
+// reads each text up to its first NUL.
+std::wstring ProfileText(const std::wstring& text) { return text.c_str(); }
+bool FitsProfileCall(const std::wstring& text) { return ProfileText(text).size() < 32767; }
+
+// System.ini is a file of the system code page: Windows converts what it
+// writes there with the code page's best fit, so a character the code page
+// lacks would become another one (ł an l, a fullwidth reverse solidus a real
+// one), and a section or key name the name of another entry. Such a name
+// names no entry here; in a value such a character becomes the code page's
+// default character, never a look-alike.
+bool ProfileHolds(const std::wstring& name) { return AnsiText(ProfileText(name)).exact(); }
+std::wstring ProfileValue(const std::wstring& value) {
+    const AnsiText bytes(ProfileText(value));
+    return bytes.exact() ? ProfileText(value) : FromAnsiZ(bytes.c_str());
+}
 
 }  // namespace
 
 void RegWinIni(const std::wstring& section, const std::wstring& key, const std::wstring& value,
                const std::wstring& action, VARIANT* result) {
-    static const char kProfile[] = "System.ini";
+    static const wchar_t kProfile[] = L"System.ini";
     Variant outcome;
-    const AnsiText sectionText(section), keyText(key);
-    const bool fits = FitsProfileCall(sectionText) && FitsProfileCall(keyText);
+    const bool usable = FitsProfileCall(section) && FitsProfileCall(key) && ProfileHolds(section) &&
+                        ProfileHolds(key);
     SkipOnError([&] {
         if (action == L"Get") {
-            char buffer[81];
-            memset(buffer, ' ', 80);
-            buffer[80] = '\0';  // should the platform leave no NUL, all 80 characters count
-            if (fits)
-                GetPrivateProfileStringA(sectionText.c_str(), keyText.c_str(), "NotFound", buffer, 80, kProfile);
+            wchar_t buffer[81];
+            wmemset(buffer, L' ', 80);
+            buffer[80] = L'\0';  // should the platform leave no NUL, all 80 characters count
+            if (usable)
+                GetPrivateProfileStringW(section.c_str(), key.c_str(), L"NotFound", buffer, 80, kProfile);
             else
-                strcpy(buffer, "NotFound");
+                wcscpy(buffer, L"NotFound");
             V_VT(outcome.get()) = VT_BSTR;
-            V_BSTR(outcome.get()) = AllocBstr(FromAnsiZ(buffer));
-        } else {
-            const AnsiText valueText(value);
-            if (fits && FitsProfileCall(valueText))
-                WritePrivateProfileStringA(sectionText.c_str(), keyText.c_str(), valueText.c_str(), kProfile);
+            V_BSTR(outcome.get()) = AllocBstr(buffer);
+        } else if (usable && FitsProfileCall(value)) {
+            WritePrivateProfileStringW(section.c_str(), key.c_str(), ProfileValue(value).c_str(), kProfile);
         }
     });
     outcome.MoveTo(result);

@@ -3,7 +3,6 @@
 #include "frame/errors.h"
 #include "frame/handles.h"
 #include "frame/module.h"
-#include "frame/text.h"
 #include "frame/variant_convert.h"
 
 namespace tessary {
@@ -14,13 +13,13 @@ constexpr REGSAM kEnumerateAccess = KEY_ENUMERATE_SUB_KEYS;
 constexpr REGSAM kWriteAccess = 0x3F;  // query, set, create subkey, enumerate, notify, create link
 
 std::wstring ExpandVariables(const std::wstring& text) {
-    AnsiText source(text);
-    DWORD needed = ExpandEnvironmentStringsA(source.c_str(), nullptr, 0);
+    // Sizes in characters, the terminating NUL included.
+    DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
     if (needed == 0) return text;
-    std::string buffer(needed, '\0');
-    DWORD written = ExpandEnvironmentStringsA(source.c_str(), &buffer[0], needed);
+    std::wstring buffer(needed, L'\0');
+    DWORD written = ExpandEnvironmentStringsW(text.c_str(), &buffer[0], needed);
     if (written == 0 || written > needed) return text;
-    return FromAnsiZ(buffer.c_str());
+    return std::wstring(buffer.c_str());
 }
 
 // Text of a value for the write-failure message; kinds without a text form
@@ -87,14 +86,14 @@ LONG RegistryKey::CreateOrOpen(UniqueKey& key) const {
     // No class text, non-volatile, a security record whose fields are all zero.
     SECURITY_ATTRIBUTES security = {0, nullptr, FALSE};
     DWORD disposition = 0;
-    char emptyClass[1] = "";
-    return RegCreateKeyExA(Root(), AnsiText(sectionKey).c_str(), 0, emptyClass, 0, kWriteAccess, &security,
-                           key.put(), &disposition);
+    wchar_t emptyClass[1] = L"";
+    return RegCreateKeyExW(Root(), sectionKey.c_str(), 0, emptyClass, 0, kWriteAccess, &security, key.put(),
+                           &disposition);
 }
 
 bool RegistryKey::KeyExists() const {
     UniqueKey key;
-    return RegOpenKeyExA(Root(), AnsiText(sectionKey).c_str(), 0, kReadAccess, key.put()) == ERROR_SUCCESS;
+    return RegOpenKeyExW(Root(), sectionKey.c_str(), 0, kReadAccess, key.put()) == ERROR_SUCCESS;
 }
 
 bool RegistryKey::CreateKey() {
@@ -104,7 +103,7 @@ bool RegistryKey::CreateKey() {
 }
 
 bool RegistryKey::DeleteKey() {
-    if (RegDeleteKeyA(Root(), AnsiText(sectionKey).c_str()) != ERROR_SUCCESS) {
+    if (RegDeleteKeyW(Root(), sectionKey.c_str()) != ERROR_SUCCESS) {
         Fail(kRegistryError, L"Failed to delete registry Key: '" + std::to_wstring(classKey) +
                                  L"',Section: '" + sectionKey);
     }
@@ -113,11 +112,11 @@ bool RegistryKey::DeleteKey() {
 
 bool RegistryKey::DeleteValue() {
     UniqueKey key;
-    if (RegOpenKeyExA(Root(), AnsiText(sectionKey).c_str(), 0, kWriteAccess, key.put()) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(Root(), sectionKey.c_str(), 0, kWriteAccess, key.put()) != ERROR_SUCCESS) {
         Fail(kRegistryError, L"Failed to open key '" + std::to_wstring(classKey) + L"',Section: '" +
                                  sectionKey + L"' for delete access");
     }
-    if (RegDeleteValueA(key.get(), AnsiText(valueKey).c_str()) != ERROR_SUCCESS) {
+    if (RegDeleteValueW(key.get(), valueKey.c_str()) != ERROR_SUCCESS) {
         Fail(kRegistryError, L"Failed to delete registry Key: '" + std::to_wstring(classKey) +
                                  L"',Section: '" + sectionKey + L"',Key: '" + valueKey);
     }
@@ -128,21 +127,22 @@ void RegistryKey::ReadValue(VARIANT* out) {
     Variant result;
     UniqueKey key;
     // A failed open leaves the handle 0, and the query below then fails.
-    RegOpenKeyExA(Root(), AnsiText(sectionKey).c_str(), 0, kReadAccess, key.put());
+    RegOpenKeyExW(Root(), sectionKey.c_str(), 0, kReadAccess, key.put());
 
     // One query into a buffer on the stack serves the common small value;
-    // a larger one is read again into a buffer of its size.
-    AnsiText name(valueKey);
+    // a larger one is read again into a buffer of its size. Aligned for the
+    // UTF-16 text it usually holds.
+    const wchar_t* name = valueKey.c_str();
     DWORD type = 0;
-    BYTE small[256];
+    alignas(8) BYTE small[512];
     std::vector<BYTE> large;
     BYTE* buffer = small;
     DWORD size = sizeof small;
-    LONG rc = RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, buffer, &size);
+    LONG rc = RegQueryValueExW(key.get(), name, nullptr, &type, buffer, &size);
     while (rc == ERROR_MORE_DATA) {  // again if the value grew in between
         large.resize(size);
         buffer = large.data();
-        rc = RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, buffer, &size);
+        rc = RegQueryValueExW(key.get(), name, nullptr, &type, buffer, &size);
         if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) {
             size = 0;  // it exists, but its data could not be read
             rc = ERROR_SUCCESS;
@@ -160,11 +160,12 @@ void RegistryKey::ReadValue(VARIANT* out) {
     case REG_SZ:
     case REG_EXPAND_SZ:
     case REG_MULTI_SZ: {
-        // The stored bytes without their terminating NUL. A value stored with
-        // no data bytes at all is the empty text.
-        size_t length = size;
-        if (length > 0 && data[length - 1] == 0) --length;
-        std::wstring text = FromAnsi(reinterpret_cast<const char*>(data), length);
+        // The stored characters without their terminating NUL. A value stored
+        // with no data bytes at all is the empty text; an odd last byte is
+        // half a character and is left out.
+        std::wstring text(size / sizeof(wchar_t), L'\0');
+        if (!text.empty()) memcpy(&text[0], data, text.size() * sizeof(wchar_t));
+        if (!text.empty() && text.back() == L'\0') text.pop_back();
         if (type == REG_EXPAND_SZ) text = ExpandVariables(text);
         V_VT(result.get()) = VT_BSTR;
         V_BSTR(result.get()) = AllocBstr(text);
@@ -195,18 +196,19 @@ void RegistryKey::WriteValue(const VARIANT& newValue) {
         Fail(kRegistryError, WriteFailureText(*value.get()));
     }
 
-    AnsiText name(valueKey);
+    const wchar_t* name = valueKey.c_str();
     LONG rc = ERROR_SUCCESS;
     switch (valueType) {
     case REG_SZ:
     case REG_EXPAND_SZ: {
         std::wstring text = VariantToText(*value.get());
-        AnsiText bytes(text);
         // The size of a text value counts its terminating NUL; without it an
         // empty text would be stored as zero bytes, which other readers show
-        // as whatever follows in their buffer.
-        rc = RegSetValueExA(key.get(), name.c_str(), 0, TextStoredType(text),
-                            reinterpret_cast<const BYTE*>(bytes.c_str()), static_cast<DWORD>(bytes.size() + 1));
+        // as whatever follows in their buffer. Embedded NULs are stored too.
+        const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+        if (bytes > MAXDWORD) ThrowRuntime(kOutOfMemory);
+        rc = RegSetValueExW(key.get(), name, 0, TextStoredType(text), reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>(bytes));
         break;
     }
     case REG_BINARY: {
@@ -217,7 +219,7 @@ void RegistryKey::WriteValue(const VARIANT& newValue) {
         for (UINT d = 0; d < SafeArrayGetDim(array); ++d) count *= array->rgsabound[d].cElements;
         void* data = nullptr;
         if (FAILED(SafeArrayAccessData(array, &data))) ThrowRuntime(kSubscriptOutOfRange);
-        rc = RegSetValueExA(key.get(), name.c_str(), 0, REG_BINARY, static_cast<const BYTE*>(data), count);
+        rc = RegSetValueExW(key.get(), name, 0, REG_BINARY, static_cast<const BYTE*>(data), count);
         SafeArrayUnaccessData(array);
         break;
     }
@@ -228,7 +230,7 @@ void RegistryKey::WriteValue(const VARIANT& newValue) {
         if (V_VT(value.get()) == VT_I2 || V_VT(value.get()) == VT_I4) {
             DWORD number = V_VT(value.get()) == VT_I2 ? static_cast<DWORD>(static_cast<LONG>(V_I2(value.get())))
                                                  : static_cast<DWORD>(V_I4(value.get()));
-            rc = RegSetValueExA(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
+            rc = RegSetValueExW(key.get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
         }
         break;
     }
@@ -242,18 +244,18 @@ void RegistryKey::WriteValue(const VARIANT& newValue) {
 std::vector<std::wstring> RegistryKey::EnumerateValues() const {
     std::vector<std::wstring> names;
     UniqueKey key;
-    if (RegOpenKeyExA(Root(), AnsiText(sectionKey).c_str(), 0, kReadAccess, key.put()) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(Root(), sectionKey.c_str(), 0, kReadAccess, key.put()) != ERROR_SUCCESS)
         return names;
-    DWORD longest = 0;
-    if (RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest,
+    DWORD longest = 0;  // in characters
+    if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &longest,
                          nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         return names;
-    std::string buffer(longest + 1, '\0');
+    std::wstring buffer(longest + 1, L'\0');
     for (DWORD index = 0;; ++index) {
         DWORD size = longest + 1;
-        if (RegEnumValueA(key.get(), index, &buffer[0], &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (RegEnumValueW(key.get(), index, &buffer[0], &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        names.push_back(FromAnsi(buffer.data(), size));
+        names.push_back(buffer.substr(0, size));
     }
     return names;
 }
@@ -261,13 +263,13 @@ std::vector<std::wstring> RegistryKey::EnumerateValues() const {
 std::vector<std::wstring> RegistryKey::EnumerateSections() const {
     std::vector<std::wstring> names;
     UniqueKey key;
-    if (RegOpenKeyExA(Root(), AnsiText(sectionKey).c_str(), 0, kEnumerateAccess, key.put()) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(Root(), sectionKey.c_str(), 0, kEnumerateAccess, key.put()) != ERROR_SUCCESS)
         return names;
-    char buffer[256];
+    wchar_t buffer[256];
     for (DWORD index = 0;; ++index) {
-        buffer[255] = '\0';
-        if (RegEnumKeyA(key.get(), index, buffer, 255) != ERROR_SUCCESS) break;
-        names.push_back(FromAnsiZ(buffer));
+        buffer[255] = L'\0';
+        if (RegEnumKeyW(key.get(), index, buffer, 255) != ERROR_SUCCESS) break;
+        names.push_back(buffer);
     }
     return names;
 }

@@ -20,7 +20,12 @@ public:
         snprintf(text, sizeof text, "%s %lx %lx", flags & KEYEVENTF_KEYUP ? "up" : "down", key, scan);
         events.push_back(text);
     }
-    SHORT KeyScan(BYTE character) override {
+    void UnicodeEvent(wchar_t unit, DWORD flags) override {
+        char text[40];
+        snprintf(text, sizeof text, "%s U+%04X", flags & KEYEVENTF_KEYUP ? "up" : "down", unsigned(unit));
+        events.push_back(text);
+    }
+    SHORT KeyScan(wchar_t character) override {
         auto found = keys.find(character);
         return found == keys.end() ? -1 : found->second;
     }
@@ -31,7 +36,7 @@ public:
     }
     long ShiftLookups() const { return std::count(lookups.begin(), lookups.end(), UINT(VK_SHIFT)); }
 
-    std::map<BYTE, SHORT> keys = {{'a', 0x41}, {'A', 0x141}, {'b', 0x42}, {'B', 0x142}, {'!', 0x131}, {0, 0x332}};
+    std::map<wchar_t, SHORT> keys = {{'a', 0x41}, {'A', 0x141}, {'b', 0x42}, {'B', 0x142}, {'!', 0x131}, {0, 0x332}};
     UINT shiftScan = 0x2A;
     Events events;
     std::vector<UINT> lookups;
@@ -50,18 +55,25 @@ TEST(KeyStrokes, ShiftOnlyAroundCharactersThatNeedIt) {
               keyboard.events);
 }
 
-TEST(KeyStrokes, SendKeyTypesOneCharacterAndUntypeableOnesSendNothing) {
+TEST(KeyStrokes, SendKeyTypesOneCharacterAndUntypeableOnesGoAsThemselves) {
     RecordingKeyboard keyboard;
     KeyStrokes keys(keyboard);
     keys.SendKey(L"ab");
     EXPECT_EQ((Events{"down 41 41", "up 41 41"}), keyboard.events) << "as with a alone";
     keys.SendKey(L"");
     keys.SendString(L"");
-    // 'z' is not on the layout (-1), U+4E00 has no ANSI code, and NUL would
-    // come out as Shift+2: none of them is a key stroke.
-    keys.SendString(std::wstring(L"z") + L'\x4E00' + L'\0');
-    keys.SendKey(L"z");
-    EXPECT_EQ(2u, keyboard.events.size());
+    EXPECT_EQ(2u, keyboard.events.size()) << "empty texts send nothing";
+    // 'z' is not on this layout (-1), U+4E00 is on none; each goes as the
+    // character, a surrogate pair unit by unit; a NUL (Shift+2 on the
+    // layout) is no key stroke at all.
+    keyboard.events.clear();
+    keys.SendString(std::wstring(L"z\x4E00\U0001F600") + L'\0');
+    keys.SendKey(L"\U0001F600tail");
+    const Events pair = {"down U+D83D", "up U+D83D", "down U+DE00", "up U+DE00"};
+    Events expected = {"down U+007A", "up U+007A", "down U+4E00", "up U+4E00"};
+    expected.insert(expected.end(), pair.begin(), pair.end());
+    expected.insert(expected.end(), pair.begin(), pair.end());
+    EXPECT_EQ(expected, keyboard.events);
 }
 
 TEST(KeyStrokes, EachMemberKeepsItsOwnShiftCache) {
