@@ -1,8 +1,11 @@
-// The spooler's printers (local ones and connections), asked for the usual
-// way: the size of their records first, then the records into a buffer of
-// exactly that size.
+// The spooler's printers (local ones and connections) with their ports, asked
+// for the usual way: the size of their records first, then the records into a
+// buffer of exactly that size. One answer serves everything that creating a
+// printer object needs (whether any printer exists, the dialog's printer
+// list, the ports of the printer collection), so the spooler is asked once.
 #pragma once
 #include <windows.h>
+#include <winspool.h>
 
 #include <vector>
 
@@ -10,30 +13,26 @@ namespace tessary {
 
 class SpoolerPrinters {
 public:
-    // Asks for the size of the records of `level`; `name` goes to the spooler
-    // as given.
-    SpoolerPrinters(const char* name, DWORD level);
+    // Asks for the size of the records (PRINTER_INFO_5W: name and port).
+    SpoolerPrinters();
 
     // The bytes the records take: 0 when the spooler knows no printer.
     DWORD Needed() const { return needed_; }
-    // Fetches the records into a buffer of Needed() bytes; false when the
-    // spooler refuses.
+    // Fetches the records into a buffer of Needed() bytes, the first time it
+    // is called; false when the spooler refused. Later calls give the first
+    // call's answer without asking again.
     bool Fetch();
     DWORD Count() const { return count_; }
-    // The fetched records (PRINTER_INFO_1A for level 1, _2A for level 2).
-    template <class Info>
-    const Info* Records() const {
-        return reinterpret_cast<const Info*>(buffer_.data());
-    }
+    const PRINTER_INFO_5W* Records() const { return reinterpret_cast<const PRINTER_INFO_5W*>(buffer_.data()); }
 
 private:
-    const char* name_;
-    DWORD level_;
     DWORD needed_ = 0;
     DWORD count_ = 0;
+    bool fetched_ = false;
+    bool fetchedOk_ = false;
     // The records point at their names elsewhere in the same buffer, which is
     // kept aligned for them.
-    std::vector<DWORD> buffer_;
+    std::vector<ULONG_PTR> buffer_;
 };
 
 }  // namespace tessary
