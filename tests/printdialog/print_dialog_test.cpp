@@ -63,6 +63,20 @@ long DriverRecordSize(const std::wstring& printer) {
     return size;
 }
 
+// The record the driver's dialog confirms for `record` (it completes it: the
+// paper's length and width follow its size), asked directly. Without a
+// display the driver confirms at once. (A merge without its dialog would
+// change the driver's defaults for the rest of the process.)
+std::vector<uint8_t> DriverConfirms(const std::wstring& printer, const SettingsRecord& record) {
+    std::vector<uint8_t> merged(record.Bytes().size());
+    HANDLE handle = nullptr;
+    if (!OpenPrinterW(const_cast<wchar_t*>(printer.c_str()), &handle, nullptr)) return merged;
+    DocumentPropertiesW(nullptr, handle, const_cast<wchar_t*>(printer.c_str()), reinterpret_cast<DEVMODEW*>(merged.data()),
+                        const_cast<DEVMODEW*>(record.ForDriver()), DM_IN_BUFFER | DM_IN_PROMPT | DM_OUT_BUFFER);
+    ClosePrinter(handle);
+    return merged;
+}
+
 TEST_F(DialogTest, StateAfterLoad) {
     PrintDialog& d = Dialog();
     EXPECT_TRUE(log_.Messages().empty());
@@ -212,11 +226,12 @@ TEST_F(DialogTest, ShowingAndPropertiesWithoutADisplay) {
     d.ChoosePaper(IndexOf(d.Control(ComboPaper), L"Legal"));
     d.ChooseLandscape();
     d.SpinCopies(5);
-    const std::vector<uint8_t> chosen = d.Record().Bytes();
+    const std::vector<uint8_t> confirmed = DriverConfirms(kLetter, d.Record());
     d.ClickProperties();
     EXPECT_EQ(DriverRecordSize(kLetter), d.Record().Size());
-    // Byte for byte, the driver's own bytes after DEVMODEW included.
-    EXPECT_EQ(chosen, d.Record().Bytes());
+    // Byte for byte what the driver makes of the record, its own bytes after
+    // DEVMODEW included.
+    EXPECT_EQ(confirmed, d.Record().Bytes());
     EXPECT_EQ(2, RecordField(SettingsRecord::kOrientation));
     EXPECT_EQ(DMPAPER_LEGAL, RecordField(SettingsRecord::kPaperSize));
     EXPECT_TRUE(d.Control(optLand).value);
