@@ -24,6 +24,20 @@ const wchar_t kNoPrinter[] = L"There is no printer installed";
 const wchar_t kLoadError[] = L"PrintDialog load error: ";
 const wchar_t kPropertiesError[] = L"Error displaying document properties";
 
+// Marks the record fresh while the handlers run for the values it was just
+// read with: they write back what it holds, and need not ask the driver for
+// its size again.
+class FreshRecord {
+public:
+    explicit FreshRecord(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FreshRecord() { flag_ = false; }
+    FreshRecord(const FreshRecord&) = delete;
+    FreshRecord& operator=(const FreshRecord&) = delete;
+
+private:
+    bool& flag_;
+};
+
 // Where `id` first appears in `ids`; -1 (which no list selects) when it is
 // not there.
 int IndexOf(const std::vector<int16_t>& ids, int16_t id) {
@@ -182,6 +196,7 @@ void PrintDialog::ComboPrinterClick() {
     const std::wstring name = ChosenPrinter();
 
     const RecordFields shown = ReadDriverDefaults(name);
+    const FreshRecord fresh(recordFresh_);
     printers_.SelectByName(name);
     ShowOrientation(shown.orientation);
 
@@ -282,6 +297,7 @@ void PrintDialog::CmdPropertiesClick() {
 
     record_ = std::move(returned);
     recordPrinter_ = name;
+    const FreshRecord fresh(recordFresh_);
     const int16_t orientation = record_.Field(SettingsRecord::kOrientation);
     const int16_t paper = record_.Field(SettingsRecord::kPaperSize);
     const int16_t source = record_.Field(SettingsRecord::kDefaultSource);

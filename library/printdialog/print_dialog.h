@@ -253,8 +253,13 @@ private:
     // and gives the fields as the defaults had them; without a record of its
     // own (the driver reports none) the printer gets none: portrait, one copy.
     RecordFields ReadDriverDefaults(const std::wstring& name);
-    // The four setting handlers share this: size query, then one field.
+    // The four setting handlers share this: the record made ready for the
+    // chosen printer, then one field written; false without a record.
     bool WriteSetting(size_t offset, int16_t value);
+    // The record holds the named printer's settings at the size its driver
+    // now gives (asked, unless the record is fresh); a record of another
+    // printer, or of another size, starts again from the driver's defaults.
+    bool RecordReadyFor(const std::wstring& name);
     // The driver's own dialog over `owner`, started from our record when it is
     // that printer's; its answer (IDOK, IDCANCEL, 0 or a failure), and in
     // `returned` the record it confirmed.
@@ -287,6 +292,9 @@ private:
 
     SettingsRecord record_;
     std::wstring recordPrinter_;  // whose record record_ holds
+    // True while handlers run for the values of a record just read from the
+    // driver (the printer-list handler, an adopted Properties record).
+    bool recordFresh_ = false;
     std::vector<int16_t> paperIds_;
     std::vector<int16_t> binIds_;
     PrinterCollection printers_;

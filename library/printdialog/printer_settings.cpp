@@ -70,7 +70,15 @@ PrintDialog::RecordFields PrintDialog::ReadDriverDefaults(const std::wstring& na
 }
 
 bool PrintDialog::WriteSetting(size_t offset, int16_t value) {
-    const std::wstring name = ChosenPrinter();
+    if (!RecordReadyFor(ChosenPrinter())) return false;
+    record_.SetField(offset, value);
+    return true;
+}
+
+bool PrintDialog::RecordReadyFor(const std::wstring& name) {
+    // A record the driver gave a moment ago, for this printer, is ready as
+    // it is: the driver is not asked again.
+    if (recordFresh_ && recordPrinter_ == name && !record_.Empty()) return true;
     SpoolerHandle printer = OpenSpooler(name);
     LONG size = delayed::DocumentPropertiesW(nullptr, printer.get(), DriverName(name), nullptr, nullptr, 0);
     if (size <= 0) return false;
@@ -83,7 +91,6 @@ bool PrintDialog::WriteSetting(size_t offset, int16_t value) {
                                      DM_OUT_BUFFER);
         recordPrinter_ = name;
     }
-    record_.SetField(offset, value);
     return true;
 }
 
