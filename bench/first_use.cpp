@@ -95,12 +95,13 @@ std::function<void()> MixerWork() {
 
 // What creating an xPrinter and its PrintInit ask of the platform: the
 // printers enumerated, the default printer's entry read, that printer's
-// settings record read, a DC made from it.
+// settings record read, a DC made from it; with the wide calls, as the
+// library makes them.
 std::function<void()> PrinterWork() {
     HMODULE spooler = LoadLibraryW(L"winspool.drv");
-    auto enumerate = Function<decltype(&EnumPrintersA)>(spooler, "EnumPrintersA");
-    auto open = Function<decltype(&OpenPrinterA)>(spooler, "OpenPrinterA");
-    auto properties = Function<decltype(&DocumentPropertiesA)>(spooler, "DocumentPropertiesA");
+    auto enumerate = Function<decltype(&EnumPrintersW)>(spooler, "EnumPrintersW");
+    auto open = Function<decltype(&OpenPrinterW)>(spooler, "OpenPrinterW");
+    auto properties = Function<decltype(&DocumentPropertiesW)>(spooler, "DocumentPropertiesW");
     auto close = Function<decltype(&ClosePrinter)>(spooler, "ClosePrinter");
     if (!enumerate || !open || !properties || !close) return nullptr;
     const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
@@ -109,20 +110,20 @@ std::function<void()> PrinterWork() {
     if (needed == 0) return nullptr;
     std::vector<BYTE> printers(needed);
     if (!enumerate(flags, nullptr, 1, printers.data(), needed, &needed, &count) || count == 0) return nullptr;
-    char entry[128] = {};
-    GetProfileStringA("Windows", "Device", "", entry, sizeof entry);
-    std::string name(entry);
-    name = name.substr(0, name.find(','));
+    wchar_t entry[128] = {};
+    GetProfileStringW(L"Windows", L"Device", L"", entry, 128);
+    std::wstring name(entry);
+    name = name.substr(0, name.find(L','));
     HANDLE printer = nullptr;
     if (!open(&name[0], &printer, nullptr)) return nullptr;
     LONG size = properties(nullptr, printer, &name[0], nullptr, nullptr, 0);
     std::vector<BYTE> record(size > 0 ? size : 1);
-    LONG read = size > 0 ? properties(nullptr, printer, &name[0], reinterpret_cast<DEVMODEA*>(record.data()),
+    LONG read = size > 0 ? properties(nullptr, printer, &name[0], reinterpret_cast<DEVMODEW*>(record.data()),
                                       nullptr, DM_OUT_BUFFER)
                          : -1;
     close(printer);
     if (read != IDOK) return nullptr;
-    HDC dc = CreateDCA("", name.c_str(), "", reinterpret_cast<DEVMODEA*>(record.data()));
+    HDC dc = CreateDCW(L"", name.c_str(), L"", reinterpret_cast<DEVMODEW*>(record.data()));
     if (!dc) return nullptr;
     return [=] { DeleteDC(dc); };
 }

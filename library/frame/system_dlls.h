@@ -26,11 +26,11 @@ namespace tessary::delayed {
 
 // The spooler: printers, their settings records and capabilities.
 inline DelayLoadedDll winspool{L"winspool.drv"};
-TESSARY_DELAYED(winspool, EnumPrintersA);
-TESSARY_DELAYED(winspool, OpenPrinterA);
+TESSARY_DELAYED(winspool, EnumPrintersW);
+TESSARY_DELAYED(winspool, OpenPrinterW);
 TESSARY_DELAYED(winspool, ClosePrinter);
-TESSARY_DELAYED(winspool, DocumentPropertiesA);
-TESSARY_DELAYED(winspool, DeviceCapabilitiesA);
+TESSARY_DELAYED(winspool, DocumentPropertiesW);
+TESSARY_DELAYED(winspool, DeviceCapabilitiesW);
 
 // The shell: file operations, special folders, recent documents.
 inline DelayLoadedDll shell32{L"shell32.dll"};

@@ -8,15 +8,17 @@
 
 namespace tessary {
 
-double LeadingNumber(const std::string& text) {
+double LeadingNumber(const std::wstring& text) {
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r')) ++i;
-    std::string number;
+    while (i < text.size() && (text[i] == L' ' || text[i] == L'\t' || text[i] == L'\n' || text[i] == L'\r')) ++i;
+    std::string number;  // ASCII only: what strtod reads
     bool digits = false, point = false, exponent = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) number += text[i++];
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) number += static_cast<char>(text[i++]);
     for (; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == ' ' || c == '\t') continue;
+        const wchar_t wide = text[i];
+        if (wide == L' ' || wide == L'\t') continue;
+        if (wide > 0x7F) break;
+        const char c = static_cast<char>(wide);
         if (c >= '0' && c <= '9') {
             number += c;
             digits = true;
@@ -26,8 +28,8 @@ double LeadingNumber(const std::string& text) {
         } else if ((c == 'e' || c == 'E' || c == 'd' || c == 'D') && digits && !exponent) {
             size_t j = i + 1;
             std::string tail = "e";
-            if (j < text.size() && (text[j] == '+' || text[j] == '-')) tail += text[j++];
-            if (j >= text.size() || text[j] < '0' || text[j] > '9') break;
+            if (j < text.size() && (text[j] == L'+' || text[j] == L'-')) tail += static_cast<char>(text[j++]);
+            if (j >= text.size() || text[j] < L'0' || text[j] > L'9') break;
             number += tail;
             exponent = true;
             i = j - 1;

@@ -8,11 +8,13 @@ namespace tessary {
 // The number at the start of a text, as the run-time reads one: leading
 // blanks skipped, an optional sign, digits (blanks among them skipped) with an
 // optional fraction and exponent, "d" counting as "e"; 0 when there is none.
-double LeadingNumber(const std::string& text);
+// Only the ASCII digits, signs and letters count: any other character (a
+// fullwidth digit included) ends the number.
+double LeadingNumber(const std::wstring& text);
 
 // That number as a copies count: rounded half to even; error 6 beyond 16 bits.
 short CopiesFromNumber(double number);
 
-inline short CopiesFromText(const std::string& text) { return CopiesFromNumber(LeadingNumber(text)); }
+inline short CopiesFromText(const std::wstring& text) { return CopiesFromNumber(LeadingNumber(text)); }
 
 }  // namespace tessary

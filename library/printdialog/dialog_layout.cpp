@@ -6,50 +6,49 @@
 #include <string>
 
 #include "frame/handles.h"
-#include "frame/text.h"
 
 namespace tessary::print_dialog {
 
-const char kDesignCaption[] = "Print";
-const char kFastToolTip[] = "Faster printing of bitmaps, but uses more memory";
+const wchar_t kDesignCaption[] = L"Print";
+const wchar_t kFastToolTip[] = L"Faster printing of bitmaps, but uses more memory";
 // The forms' own font: the design's sizes were made for it.
-const char kDialogFontFace[] = "MS Sans Serif";
+const wchar_t kDialogFontFace[] = L"MS Sans Serif";
 
 // Item ids: the two closing buttons are the dialog's IDOK and IDCANCEL, so
 // Enter and Escape reach them the usual way.
 const ControlDesign kControls[kControlCount] = {
-    {"cmdOK", Kind::Button, -1, "Print", 4080, 3960, 975, 315, IDOK, true},
-    {"cmdCancel", Kind::Button, -1, "Cancel", 5400, 3960, 975, 315, IDCANCEL, true},
-    {"Frame1", Kind::Frame, -1, "Printer", 120, 60, 6195, 2055, 100, true},
-    {"ComboPrinter", Kind::Combo, Frame1, "", 960, 300, 3315, 315, 101, true},
-    {"Label2", Kind::Label, Frame1, "&Name:", 180, 360, 555, 255, 102, true},
-    {"cmdProperties", Kind::Button, Frame1, "&Properties...", 4440, 300, 1455, 315, 103, true},
-    {"labStat", Kind::Label, Frame1, "Status:", 180, 780, 4095, 255, 104, true},
-    {"labType", Kind::Label, Frame1, "Type:", 180, 1080, 4095, 255, 105, true},
-    {"labWhere", Kind::Label, Frame1, "Where:", 180, 1380, 4095, 195, 106, true},
-    {"labComment", Kind::Label, Frame1, "Comment:", 180, 1680, 4095, 255, 107, true},
-    {"frPaper", Kind::Frame, -1, "Paper", 120, 2220, 3735, 1575, 110, true},
-    {"Label7", Kind::Label, frPaper, "Size:", 180, 420, 555, 195, 111, true},
-    {"Label8", Kind::Label, frPaper, "Source:", 180, 960, 675, 195, 112, true},
-    {"ComboPaper", Kind::Combo, frPaper, "", 900, 360, 2655, 315, 113, true},
-    {"ComboBin", Kind::Combo, frPaper, "", 900, 900, 2655, 315, 114, true},
-    {"frOrientation", Kind::Frame, -1, "Orientation", 4020, 2220, 2295, 1575, 120, true},
-    {"optPort", Kind::Option, frOrientation, "Portrait", 1020, 420, 1035, 195, 121, true},
-    {"optLand", Kind::Option, frOrientation, "Landscape", 1020, 840, 1155, 195, 122, true},
-    {"frRange", Kind::Frame, -1, "Print range", 60, 4380, 3255, 1575, 130, true},
-    {"frCopies", Kind::Frame, -1, "Copies", 3540, 4380, 2775, 1575, 140, true},
-    {"Option1", Kind::Option, frRange, "&All", 180, 360, 1215, 195, 131, true},
-    {"Option2", Kind::Option, frRange, "Pages", 180, 720, 855, 195, 132, false},
-    {"Option3", Kind::Option, frRange, "&Selection", 180, 1080, 1215, 195, 133, false},
-    {"Label1", Kind::Label, frRange, "from:", 1080, 720, 435, 195, 134, false},
-    {"Label9", Kind::Label, frRange, "to:", 2100, 720, 255, 195, 135, false},
-    {"Text1", Kind::TextBox, frRange, "0", 1560, 690, 495, 285, 136, false},
-    {"Text2", Kind::TextBox, frRange, "0", 2400, 690, 495, 285, 137, false},
-    {"Label10", Kind::Label, frCopies, "Number of &copies:", 180, 420, 1455, 195, 141, true},
-    {"txtCopies", Kind::TextBox, frCopies, "1", 1800, 360, 720, 320, 142, true},
-    {"UpDown1", Kind::UpDown, frCopies, "", 2300, 390, 195, 255, 143, true},
-    {"chkFile", Kind::Check, Frame1, "Print to fi&le", 4500, 1680, 1455, 195, 150, true},
-    {"chkFast", Kind::Check, -1, "Fast bitmap printing", 120, 3960, 1815, 195, 151, true},
+    {"cmdOK", Kind::Button, -1, L"Print", 4080, 3960, 975, 315, IDOK, true},
+    {"cmdCancel", Kind::Button, -1, L"Cancel", 5400, 3960, 975, 315, IDCANCEL, true},
+    {"Frame1", Kind::Frame, -1, L"Printer", 120, 60, 6195, 2055, 100, true},
+    {"ComboPrinter", Kind::Combo, Frame1, L"", 960, 300, 3315, 315, 101, true},
+    {"Label2", Kind::Label, Frame1, L"&Name:", 180, 360, 555, 255, 102, true},
+    {"cmdProperties", Kind::Button, Frame1, L"&Properties...", 4440, 300, 1455, 315, 103, true},
+    {"labStat", Kind::Label, Frame1, L"Status:", 180, 780, 4095, 255, 104, true},
+    {"labType", Kind::Label, Frame1, L"Type:", 180, 1080, 4095, 255, 105, true},
+    {"labWhere", Kind::Label, Frame1, L"Where:", 180, 1380, 4095, 195, 106, true},
+    {"labComment", Kind::Label, Frame1, L"Comment:", 180, 1680, 4095, 255, 107, true},
+    {"frPaper", Kind::Frame, -1, L"Paper", 120, 2220, 3735, 1575, 110, true},
+    {"Label7", Kind::Label, frPaper, L"Size:", 180, 420, 555, 195, 111, true},
+    {"Label8", Kind::Label, frPaper, L"Source:", 180, 960, 675, 195, 112, true},
+    {"ComboPaper", Kind::Combo, frPaper, L"", 900, 360, 2655, 315, 113, true},
+    {"ComboBin", Kind::Combo, frPaper, L"", 900, 900, 2655, 315, 114, true},
+    {"frOrientation", Kind::Frame, -1, L"Orientation", 4020, 2220, 2295, 1575, 120, true},
+    {"optPort", Kind::Option, frOrientation, L"Portrait", 1020, 420, 1035, 195, 121, true},
+    {"optLand", Kind::Option, frOrientation, L"Landscape", 1020, 840, 1155, 195, 122, true},
+    {"frRange", Kind::Frame, -1, L"Print range", 60, 4380, 3255, 1575, 130, true},
+    {"frCopies", Kind::Frame, -1, L"Copies", 3540, 4380, 2775, 1575, 140, true},
+    {"Option1", Kind::Option, frRange, L"&All", 180, 360, 1215, 195, 131, true},
+    {"Option2", Kind::Option, frRange, L"Pages", 180, 720, 855, 195, 132, false},
+    {"Option3", Kind::Option, frRange, L"&Selection", 180, 1080, 1215, 195, 133, false},
+    {"Label1", Kind::Label, frRange, L"from:", 1080, 720, 435, 195, 134, false},
+    {"Label9", Kind::Label, frRange, L"to:", 2100, 720, 255, 195, 135, false},
+    {"Text1", Kind::TextBox, frRange, L"0", 1560, 690, 495, 285, 136, false},
+    {"Text2", Kind::TextBox, frRange, L"0", 2400, 690, 495, 285, 137, false},
+    {"Label10", Kind::Label, frCopies, L"Number of &copies:", 180, 420, 1455, 195, 141, true},
+    {"txtCopies", Kind::TextBox, frCopies, L"1", 1800, 360, 720, 320, 142, true},
+    {"UpDown1", Kind::UpDown, frCopies, L"", 2300, 390, 195, 255, 143, true},
+    {"chkFile", Kind::Check, Frame1, L"Print to fi&le", 4500, 1680, 1455, 195, 150, true},
+    {"chkFast", Kind::Check, -1, L"Fast bitmap printing", 120, 3960, 1815, 195, 151, true},
 };
 
 DialogUnits DialogUnits::Measure() {
@@ -60,14 +59,14 @@ DialogUnits DialogUnits::Measure() {
     units.dpiY = GetDeviceCaps(screen.get(), LOGPIXELSY);
     // The dialog manager's own rule: the font's height, and the average width
     // of the 52 letters, rounded.
-    UniqueGdiObject font(CreateFontA(-MulDiv(kDialogFontPoints, units.dpiY, 72), 0, 0, 0, FW_NORMAL, 0, 0, 0,
+    UniqueGdiObject font(CreateFontW(-MulDiv(kDialogFontPoints, units.dpiY, 72), 0, 0, 0, FW_NORMAL, 0, 0, 0,
                                      DEFAULT_CHARSET, 0, 0, 0, 0, kDialogFontFace));
     if (font) {
         Selection selected(screen.get(), font.get());
-        TEXTMETRICA metrics;
+        TEXTMETRICW metrics;
         SIZE extent;
-        static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-        if (GetTextMetricsA(screen.get(), &metrics) && GetTextExtentPoint32A(screen.get(), letters, 52, &extent) &&
+        static const wchar_t letters[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+        if (GetTextMetricsW(screen.get(), &metrics) && GetTextExtentPoint32W(screen.get(), letters, 52, &extent) &&
             metrics.tmHeight > 0 && extent.cx > 0) {
             units.baseY = metrics.tmHeight;
             units.baseX = (extent.cx / 26 + 1) / 2;
@@ -100,10 +99,9 @@ public:
         const auto* p = reinterpret_cast<const uint8_t*>(&value);
         bytes_.insert(bytes_.end(), p, p + sizeof value);
     }
-    // A template's texts are UTF-16: the 8-bit text is converted with the
-    // code page it is written in.
-    void PutText(const char* text) {
-        for (wchar_t c : FromAnsiZ(text)) Put<WORD>(static_cast<WORD>(c));
+    // A template's texts are UTF-16, as the design's are.
+    void PutText(const wchar_t* text) {
+        for (; *text; ++text) Put<WORD>(static_cast<WORD>(*text));
         Put<WORD>(0);
     }
     std::vector<uint8_t> Take() { return std::move(bytes_); }
@@ -197,7 +195,7 @@ std::vector<uint8_t> BuildTemplate(const DialogUnits& units, const POINT (&corne
             out.Put<WORD>(0x0085);
             break;
         case Kind::UpDown:
-            out.PutText(UPDOWN_CLASSA);
+            out.PutText(UPDOWN_CLASSW);
             break;
         }
         out.PutText(design.caption);

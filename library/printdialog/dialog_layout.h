@@ -30,7 +30,7 @@ struct ControlDesign {
     const char* name;
     Kind kind;
     int container;  // a Control, or -1 for the dialog itself
-    const char* caption;
+    const wchar_t* caption;
     int left, top, width, height;  // twips, relative to the container
     int id;                        // dialog item id
     bool enabled;
@@ -44,9 +44,9 @@ constexpr int kLoadedOuterHeightTwips = 4845;
 constexpr int kMiddleRowTopTwips = 2220;  // where frRange and frCopies go on load
 constexpr int kCopiesMin = 1;
 constexpr int kCopiesMax = 100;
-extern const char kDesignCaption[];
-extern const char kFastToolTip[];
-extern const char kDialogFontFace[];
+extern const wchar_t kDesignCaption[];
+extern const wchar_t kFastToolTip[];
+extern const wchar_t kDialogFontFace[];
 constexpr int kDialogFontPoints = 8;
 
 // The dialog font's base units and the screen's resolution.

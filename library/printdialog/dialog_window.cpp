@@ -30,11 +30,12 @@ void PrintDialog::CreateWindowIfPossible() {
     // Windows whose threads have ended are gone with them.
     views_.erase(std::remove_if(views_.begin(), views_.end(), [](const View& v) { return !IsWindow(v.window); }),
                  views_.end());
-    HINSTANCE instance = ModuleHandle() ? ModuleHandle() : GetModuleHandleA(nullptr);
+    HINSTANCE instance = ModuleHandle() ? ModuleHandle() : GetModuleHandleW(nullptr);
     // Without a display no window can be made: the dialog then keeps working
     // on its own state alone. WM_INITDIALOG makes the window this thread's
     // view.
-    HWND window = CreateDialogIndirectParamA(instance, reinterpret_cast<LPCDLGTEMPLATEA>(layout.data()), nullptr,
+    // A Unicode window: its controls hold and report their texts as UTF-16.
+    HWND window = CreateDialogIndirectParamW(instance, reinterpret_cast<LPCDLGTEMPLATEW>(layout.data()), nullptr,
                                              &PrintDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     if (!window) {
         noWindow_ = true;  // the display is the process's: no other thread will make one either
@@ -42,7 +43,7 @@ void PrintDialog::CreateWindowIfPossible() {
     }
 
     HWND spin = Item(UpDown1);
-    SendMessageA(spin, UDM_SETRANGE32, kCopiesMin, kCopiesMax);
+    SendMessageW(spin, UDM_SETRANGE32, kCopiesMin, kCopiesMax);
     // Painting follows the z-order, which a template ties to the tab order.
     // Frames go beneath everything, so that the controls in them are drawn
     // over them, and the spin control on top, over the right edge of the
@@ -52,18 +53,18 @@ void PrintDialog::CreateWindowIfPossible() {
         SetWindowPos(Item(frame), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetWindowPos(spin, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-    HWND toolTip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+    HWND toolTip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr, instance, nullptr);
     if (toolTip) {
         for (View& view : views_)
             if (view.window == window) view.toolTip = toolTip;
-        TOOLINFOA tool = {};
-        tool.cbSize = TTTOOLINFOA_V1_SIZE;
+        TOOLINFOW tool = {};
+        tool.cbSize = TTTOOLINFOW_V1_SIZE;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
         tool.hwnd = window;
         tool.uId = reinterpret_cast<UINT_PTR>(Item(chkFast));
-        tool.lpszText = const_cast<char*>(kFastToolTip);
-        SendMessageA(toolTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+        tool.lpszText = const_cast<wchar_t*>(kFastToolTip);
+        SendMessageW(toolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     }
     PushAll();
 }
@@ -109,7 +110,7 @@ INT_PTR CALLBACK PrintDialog::DialogProc(HWND window, UINT message, WPARAM wPara
     // when the handler is done).
     std::unique_lock<std::recursive_mutex> lock(Lock());
     if (message == WM_INITDIALOG) {
-        SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
         auto* self = reinterpret_cast<PrintDialog*>(lParam);
         self->views_.push_back(View{GetCurrentThreadId(), window, nullptr, false});
         // No focus yet: the window is made hidden, often in the middle of a
@@ -117,7 +118,7 @@ INT_PTR CALLBACK PrintDialog::DialogProc(HWND window, UINT message, WPARAM wPara
         // window. Showing gives it the focus.
         return FALSE;
     }
-    auto* raw = reinterpret_cast<PrintDialog*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* raw = reinterpret_cast<PrintDialog*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!raw) {
         // The instance has gone; another thread asked this one to close it.
         if (message == kCloseViewMessage) DestroyWindow(window);
@@ -155,7 +156,7 @@ INT_PTR PrintDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // position is what counts. It has no buddy window, so the error flag
         // UDM_GETPOS32 can give back says nothing about the position.
         if (!pushing_ && reinterpret_cast<HWND>(lParam) == Item(UpDown1)) {
-            int value = static_cast<int>(SendMessageA(Item(UpDown1), UDM_GETPOS32, 0, 0));
+            int value = static_cast<int>(SendMessageW(Item(UpDown1), UDM_GETPOS32, 0, 0));
             if (value != spinValue_) {
                 spinValue_ = value;
                 UpDownChange();
@@ -170,9 +171,9 @@ INT_PTR PrintDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void PrintDialog::OnCommand(int id, int code, HWND from) {
     auto idOf = [](int control) { return kControls[control].id; };
     auto textOf = [](HWND item) {
-        int n = GetWindowTextLengthA(item);
-        std::string text(static_cast<size_t>(n) + 1, '\0');
-        n = GetWindowTextA(item, &text[0], n + 1);
+        int n = GetWindowTextLengthW(item);
+        std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+        n = GetWindowTextW(item, &text[0], n + 1);
         text.resize(n > 0 ? n : 0);
         return text;
     };
@@ -192,7 +193,7 @@ void PrintDialog::OnCommand(int id, int code, HWND from) {
     for (int list : {ComboPrinter, ComboPaper, ComboBin}) {
         if (id != idOf(list)) continue;
         if (code == CBN_SELCHANGE) {
-            int index = static_cast<int>(SendMessageA(from, CB_GETCURSEL, 0, 0));
+            int index = static_cast<int>(SendMessageW(from, CB_GETCURSEL, 0, 0));
             if (index >= 0 && static_cast<size_t>(index) < controls_[list].items.size()) {
                 controls_[list].listIndex = index;
                 controls_[list].text = controls_[list].items[index];
@@ -207,7 +208,7 @@ void PrintDialog::OnCommand(int id, int code, HWND from) {
     }
     if (code == BN_CLICKED && (id == idOf(optPort) || id == idOf(optLand))) {
         int clicked = id == idOf(optPort) ? optPort : optLand;
-        if (SendMessageA(from, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+        if (SendMessageW(from, BM_GETCHECK, 0, 0) == BST_CHECKED) {
             controls_[optPort].value = clicked == optPort;
             controls_[optLand].value = clicked == optLand;
             if (clicked == optPort) OptPortClick();
@@ -220,8 +221,8 @@ void PrintDialog::OnCommand(int id, int code, HWND from) {
             if (id == idOf(option))
                 for (int other : {Option1, Option2, Option3}) controls_[other].value = other == option;
         }
-        if (id == idOf(chkFile)) controls_[chkFile].value = SendMessageA(from, BM_GETCHECK, 0, 0) == BST_CHECKED;
-        if (id == idOf(chkFast)) controls_[chkFast].value = SendMessageA(from, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        if (id == idOf(chkFile)) controls_[chkFile].value = SendMessageW(from, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        if (id == idOf(chkFast)) controls_[chkFast].value = SendMessageW(from, BM_GETCHECK, 0, 0) == BST_CHECKED;
         return;
     }
     if (code == EN_CHANGE) {
@@ -243,7 +244,7 @@ void PrintDialog::PushText(int control) {
     HWND item = Item(control);
     if (!item || kControls[control].kind == Kind::UpDown) return;
     pushing_ = true;
-    SetWindowTextA(item, controls_[control].text.c_str());
+    SetWindowTextW(item, controls_[control].text.c_str());
     pushing_ = false;
 }
 
@@ -252,7 +253,7 @@ void PrintDialog::PushValue(int control) {
     HWND item = Item(control);
     if (!item) return;
     pushing_ = true;
-    SendMessageA(item, BM_SETCHECK, controls_[control].value ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageW(item, BM_SETCHECK, controls_[control].value ? BST_CHECKED : BST_UNCHECKED, 0);
     pushing_ = false;
 }
 
@@ -262,10 +263,10 @@ void PrintDialog::PushList(int control) {
     if (!item) return;
     const ControlState& list = controls_[control];
     pushing_ = true;
-    SendMessageA(item, CB_RESETCONTENT, 0, 0);
-    for (const auto& entry : list.items) SendMessageA(item, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
-    SendMessageA(item, CB_SETCURSEL, static_cast<WPARAM>(list.listIndex), 0);
-    SetWindowTextA(item, list.text.c_str());
+    SendMessageW(item, CB_RESETCONTENT, 0, 0);
+    for (const auto& entry : list.items) SendMessageW(item, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    SendMessageW(item, CB_SETCURSEL, static_cast<WPARAM>(list.listIndex), 0);
+    SetWindowTextW(item, list.text.c_str());
     pushing_ = false;
 }
 
@@ -305,14 +306,14 @@ void PrintDialog::PushAll() {
     HWND window = ExistingWindow();
     if (!window) return;
     pushing_ = true;
-    SetWindowTextA(window, caption_.c_str());
+    SetWindowTextW(window, caption_.c_str());
     pushing_ = false;
     for (int i = 0; i < kControlCount; ++i) {
         switch (kControls[i].kind) {
         case Kind::Combo: PushList(i); break;
         case Kind::Option:
         case Kind::Check: PushText(i); PushValue(i); break;
-        case Kind::UpDown: SendMessageA(Item(i), UDM_SETPOS32, 0, spinValue_); break;
+        case Kind::UpDown: SendMessageW(Item(i), UDM_SETPOS32, 0, spinValue_); break;
         default: PushText(i); break;
         }
         if (HWND item = Item(i)) EnableWindow(item, controls_[i].enabled);

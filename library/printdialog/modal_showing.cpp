@@ -27,7 +27,7 @@ PrintOutcome PrintDialog::Outcome() const {
     PrintOutcome outcome;
     outcome.printPressed = bPrint_;
     outcome.dcReady = HDCloc() != nullptr;
-    outcome.printMode = caption_ == "Print";
+    outcome.printMode = caption_ == L"Print";
     if (outcome.printMode) {
         outcome.copiesRead = LeadingNumber(controls_[txtCopies].text);
         outcome.printToFile = controls_[chkFile].value;
@@ -82,7 +82,7 @@ void PrintDialog::RunModal(const Showing& showing) {
 
     // In the middle of the screen's work area, as a dialog box opens.
     RECT area, outer;
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     GetWindowRect(window, &outer);
     SetWindowPos(window, HWND_TOP, area.left + ((area.right - area.left) - (outer.right - outer.left)) / 2,
                  area.top + ((area.bottom - area.top) - (outer.bottom - outer.top)) / 2, 0, 0, SWP_NOSIZE);
@@ -95,16 +95,18 @@ void PrintDialog::RunModal(const Showing& showing) {
     // shown destroys it, and the loop then ends without touching the dialog.
     MSG message;
     while (IsWindow(window) && IsWindowVisible(window)) {
-        BOOL got = GetMessageA(&message, nullptr, 0, 0);
+        // The wide loop: characters typed into the window's controls reach
+        // them as UTF-16, whatever the code page.
+        BOOL got = GetMessageW(&message, nullptr, 0, 0);
         if (got == 0) {
             // A quit request belongs to the caller's own loop.
             PostQuitMessage(static_cast<int>(message.wParam));
             break;
         }
         if (got < 0) break;
-        if (!IsDialogMessageA(window, &message)) {
+        if (!IsDialogMessageW(window, &message)) {
             TranslateMessage(&message);
-            DispatchMessageA(&message);
+            DispatchMessageW(&message);
         }
     }
     for (HWND other : others.windows)

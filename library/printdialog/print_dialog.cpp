@@ -24,6 +24,20 @@ const wchar_t kNoPrinter[] = L"There is no printer installed";
 const wchar_t kLoadError[] = L"PrintDialog load error: ";
 const wchar_t kPropertiesError[] = L"Error displaying document properties";
 
+// Marks the record fresh while the handlers run for the values it was just
+// read with: they write back what it holds, and need not ask the driver for
+// its size again.
+class FreshRecord {
+public:
+    explicit FreshRecord(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FreshRecord() { flag_ = false; }
+    FreshRecord(const FreshRecord&) = delete;
+    FreshRecord& operator=(const FreshRecord&) = delete;
+
+private:
+    bool& flag_;
+};
+
 // Where `id` first appears in `ids`; -1 (which no list selects) when it is
 // not there.
 int IndexOf(const std::vector<int16_t>& ids, int16_t id) {
@@ -44,12 +58,17 @@ std::recursive_mutex& PrintDialog::Lock() {
     return lock;
 }
 
-std::shared_ptr<PrintDialog> PrintDialog::Load() {
+std::shared_ptr<PrintDialog> PrintDialog::Load(SpoolerPrinters* printers) {
     if (!g_dialog) {
         // The window is made when one is first needed (showing), not here:
         // most printer objects never show the dialog.
         std::shared_ptr<PrintDialog> fresh(new PrintDialog());
-        fresh->LoadStep();
+        if (printers) {
+            fresh->LoadStep(*printers);
+        } else {
+            SpoolerPrinters asked;
+            fresh->LoadStep(asked);
+        }
         g_dialog = std::move(fresh);
     }
     return g_dialog;
@@ -57,13 +76,19 @@ std::shared_ptr<PrintDialog> PrintDialog::Load() {
 
 PrintDialog::Lease PrintDialog::Use() {
     std::unique_lock<std::recursive_mutex> lock(Lock());
-    std::shared_ptr<PrintDialog> dialog = Load();
+    std::shared_ptr<PrintDialog> dialog = Load(nullptr);
+    return Lease(std::move(lock), std::move(dialog));
+}
+
+PrintDialog::Lease PrintDialog::Use(SpoolerPrinters& printers) {
+    std::unique_lock<std::recursive_mutex> lock(Lock());
+    std::shared_ptr<PrintDialog> dialog = Load(&printers);
     return Lease(std::move(lock), std::move(dialog));
 }
 
 PrintDialog& PrintDialog::Get() {
     std::lock_guard<std::recursive_mutex> lock(Lock());
-    return *Load();
+    return *Load(nullptr);
 }
 
 PrintDialog* PrintDialog::Loaded() {
@@ -91,14 +116,14 @@ PrintDialog::~PrintDialog() {
     // Runs under the lock: every reference is given up under it.
     for (const View& view : views_) {
         if (!IsWindow(view.window)) continue;
-        SetWindowLongPtrA(view.window, GWLP_USERDATA, 0);
+        SetWindowLongPtrW(view.window, GWLP_USERDATA, 0);
         if (view.thread == GetCurrentThreadId()) DestroyWindow(view.window);
-        else PostMessageA(view.window, kCloseViewMessage, 0, 0);
+        else PostMessageW(view.window, kCloseViewMessage, 0, 0);
     }
 }
 
-void PrintDialog::LoadStep() {
-    Init();
+void PrintDialog::LoadStep(SpoolerPrinters& printers) {
+    Init(printers);
     outerHeightTwips_ = kLoadedOuterHeightTwips;
     // Range and copies share the middle row with paper and orientation.
     controls_[frRange].corner.y = kMiddleRowTopTwips;
@@ -121,36 +146,42 @@ void PrintDialog::FitToLoadedLayout() {
 // Init and the printer-list handler
 
 void PrintDialog::Init() {
-    ReplaceDc(UniqueDc(), std::string(), nullptr);
+    SpoolerPrinters printers;
+    Init(printers);
+}
+
+void PrintDialog::Init(SpoolerPrinters& printers) {
+    ReplaceDc(UniqueDc(), std::wstring(), nullptr);
     loading_ = true;
 
-    SpoolerPrinters spooler("0", 1);
-    if (spooler.Needed() == 0) {
+    if (printers.Needed() == 0) {
         ShowMessage(kNoPrinter, MB_OK | MB_ICONINFORMATION, kApplicationTitle);
         return;
     }
-    if (!spooler.Fetch()) {
+    if (!printers.Fetch()) {
         ShowMessage(kLoadError, MB_OK | MB_ICONEXCLAMATION, kApplicationTitle);
         return;
     }
-    if (spooler.Count() == 0) {
+    if (printers.Count() == 0) {
         ShowMessage(kNoPrinter, MB_OK | MB_ICONINFORMATION, kApplicationTitle);
         return;
     }
 
-    const auto* records = spooler.Records<PRINTER_INFO_1A>();
-    std::string first;
-    for (DWORD i = 0; i < spooler.Count(); ++i) {
-        std::string name = records[i].pName ? records[i].pName : "";
+    const PRINTER_INFO_5W* records = printers.Records();
+    std::wstring first;
+    for (DWORD i = 0; i < printers.Count(); ++i) {
+        std::wstring name = records[i].pPrinterName ? records[i].pPrinterName : L"";
         if (name.size() >= 512) name.clear();
         if (i == 0) first = name;
         controls_[ComboPrinter].items.push_back(name);
     }
     PushList(ComboPrinter);
-    printers_ = PrinterCollection::FromSpooler();
 
-    // The entry is read into 128 bytes, as the form reads it.
+    // The entry is read into 128 characters, as the form reads it.
     controls_[ComboPrinter].text = DefaultPrinterName(first.c_str(), 128);
+    // The collection's current printer is the user's default one, read the
+    // usual way; the same answer of the spooler gives its entries and ports.
+    printers_ = PrinterCollection::FromSpooler(printers, DefaultPrinterName());
     PushText(ComboPrinter);
     loading_ = false;
     ComboPrinterClick();
@@ -159,22 +190,23 @@ void PrintDialog::Init() {
 
 void PrintDialog::ComboPrinterClick() {
     if (loading_) return;
-    const std::string chosen = controls_[ComboPrinter].text;
-    if (chosen + '\0' == printerName_) return;
-    printerName_ = chosen + '\0';
-    const std::string name = ChosenPrinter();
+    const std::wstring chosen = controls_[ComboPrinter].text;
+    if (chosen + L'\0' == printerName_) return;
+    printerName_ = chosen + L'\0';
+    const std::wstring name = ChosenPrinter();
 
     const RecordFields shown = ReadDriverDefaults(name);
+    const FreshRecord fresh(recordFresh_);
     printers_.SelectByName(name);
     ShowOrientation(shown.orientation);
 
     const PrinterEntry* current = printers_.Current();
-    const std::string currentName = current ? current->deviceName : std::string();
+    const std::wstring currentName = current ? current->deviceName : std::wstring();
     const bool isDefault = currentName == name && name == DefaultPrinterName();
-    controls_[labStat].text = isDefault ? "Status:      Default printer; Ready" : "Status:      Ready";
-    controls_[labType].text = "Type:        " + currentName;
-    controls_[labWhere].text = "Where:     " + (current ? current->port : std::string());
-    controls_[labComment].text = "Comment: ?";
+    controls_[labStat].text = isDefault ? L"Status:      Default printer; Ready" : L"Status:      Ready";
+    controls_[labType].text = L"Type:        " + currentName;
+    controls_[labWhere].text = L"Where:     " + (current ? current->port : std::wstring());
+    controls_[labComment].text = L"Comment: ?";
     PushText(labStat);
     PushText(labType);
     PushText(labWhere);
@@ -185,7 +217,7 @@ void PrintDialog::ComboPrinterClick() {
     // The lists come from the chosen printer itself, whether or not the
     // printer collection knows it.
     const PrinterEntry* entry = printers_.Find(name);
-    const std::string port = entry ? entry->port : std::string();
+    const std::wstring port = entry ? entry->port : std::wstring();
     FillCapabilityList(ComboPaper, paperIds_, DC_PAPERNAMES, DC_PAPERS, 64, name, port);
     SetListIndex(ComboPaper, IndexOf(paperIds_, shown.paper));
     FillCapabilityList(ComboBin, binIds_, DC_BINNAMES, DC_BINS, 24, name, port);
@@ -226,7 +258,7 @@ void PrintDialog::OptLandClick() {
 }
 
 void PrintDialog::UpDownChange() {
-    controls_[txtCopies].text = std::to_string(spinValue_);
+    controls_[txtCopies].text = std::to_wstring(spinValue_);
     PushText(txtCopies);
 }
 
@@ -250,9 +282,9 @@ void PrintDialog::CmdPropertiesClick() {
     // typed there is chosen first, as picking it from the list would, so that
     // PrinterName, the record and the paper and bin lists all belong to the
     // printer whose properties are shown.
-    if (controls_[ComboPrinter].text + '\0' != printerName_) ComboPrinterClick();
-    printerName_ = controls_[ComboPrinter].text + '\0';
-    const std::string name = ChosenPrinter();
+    if (controls_[ComboPrinter].text + L'\0' != printerName_) ComboPrinterClick();
+    printerName_ = controls_[ComboPrinter].text + L'\0';
+    const std::wstring name = ChosenPrinter();
 
     SettingsRecord returned;
     // The driver's dialog is owned by this thread's window of the dialog.
@@ -265,6 +297,7 @@ void PrintDialog::CmdPropertiesClick() {
 
     record_ = std::move(returned);
     recordPrinter_ = name;
+    const FreshRecord fresh(recordFresh_);
     const int16_t orientation = record_.Field(SettingsRecord::kOrientation);
     const int16_t paper = record_.Field(SettingsRecord::kPaperSize);
     const int16_t source = record_.Field(SettingsRecord::kDefaultSource);
@@ -290,16 +323,16 @@ void PrintDialog::ClickProperties() { CmdPropertiesClick(); }
 
 void PrintDialog::SpinCopies(int value) {
     spinValue_ = std::clamp(value, kCopiesMin, kCopiesMax);
-    if (HWND spin = Item(UpDown1)) SendMessageA(spin, UDM_SETPOS32, 0, spinValue_);
+    if (HWND spin = Item(UpDown1)) SendMessageW(spin, UDM_SETPOS32, 0, spinValue_);
     UpDownChange();
 }
 
-void PrintDialog::TypeCopies(const std::string& text) {
+void PrintDialog::TypeCopies(const std::wstring& text) {
     controls_[txtCopies].text = text;
     PushText(txtCopies);
 }
 
-void PrintDialog::TypePrinterName(const std::string& text) {
+void PrintDialog::TypePrinterName(const std::wstring& text) {
     controls_[ComboPrinter].text = text;
     PushText(ComboPrinter);
 }
@@ -338,9 +371,9 @@ void PrintDialog::SetListIndex(int control, int index) {
 }
 
 void PrintDialog::ApplyMode(bool setup, bool fast) {
-    caption_ = setup ? "Print Setup" : "Print";
+    caption_ = setup ? L"Print Setup" : L"Print";
     controls_[cmdOK].visible = !setup;
-    controls_[cmdCancel].text = setup ? "Close" : "Cancel";
+    controls_[cmdCancel].text = setup ? L"Close" : L"Cancel";
     controls_[frPaper].visible = setup;
     controls_[frOrientation].visible = setup;
     controls_[frRange].visible = !setup;

@@ -64,16 +64,17 @@
 #include "printdialog/print_outcome.h"
 #include "printdialog/printer_collection.h"
 #include "printdialog/settings_record.h"
+#include "printdialog/spooler_printers.h"
 
 namespace tessary {
 
 // The state of one control of the dialog.
 struct ControlState {
-    std::string text;  // caption, label text, combo or text box text
+    std::wstring text;  // caption, label text, combo or text box text
     bool visible = true;
     bool enabled = true;
     bool value = false;  // option buttons and check boxes
-    std::vector<std::string> items;  // combo box list
+    std::vector<std::wstring> items;  // combo box list
     int listIndex = -1;
     POINT corner = {};  // top-left in twips, relative to the container
 };
@@ -99,6 +100,9 @@ public:
     // load step runs Init; an error in it reaches the caller and leaves
     // nothing loaded).
     static Lease Use();
+    // The same; a load lists the printers of `printers`, the spooler's
+    // answer its caller has already, instead of asking the spooler again.
+    static Lease Use(SpoolerPrinters& printers);
     // The loaded dialog, loading it first when needed, for single-threaded
     // callers; the reference is valid until the next Unload.
     static PrintDialog& Get();
@@ -119,7 +123,7 @@ public:
 
     // Public fields.
     bool bPrint() const { return bPrint_; }
-    const std::string& PrinterName() const { return printerName_; }  // ends in one NUL once chosen
+    const std::wstring& PrinterName() const { return printerName_; }  // ends in one NUL once chosen
     HDC HDCloc() const { return hdcLoc_.get(); }
     long lngOrientation() const { return orientation_; }
 
@@ -130,11 +134,13 @@ public:
     // A number that changes, process-wide, whenever HDCloc is replaced.
     uint64_t DcSerial() const { return dcSerial_; }
     // The settings record HDCloc was made from (null when made without).
-    const DEVMODEA* DcRecord() const;
+    const DEVMODEW* DcRecord() const;
 
     // Fills the printer list and selects the default printer (the load step
-    // runs it; public as on the form).
-    void Init();
+    // runs it; public as on the form). The list is the spooler's answer in
+    // `printers`, fetched if it was not yet.
+    void Init(SpoolerPrinters& printers);
+    void Init();  // asks the spooler itself
 
     // What a user does in the dialog; each runs the control's handler.
     void ChoosePrinter(int index);  // an entry of ComboPrinter
@@ -143,8 +149,8 @@ public:
     void ChoosePortrait();
     void ChooseLandscape();
     void SpinCopies(int value);  // UpDown1
-    void TypeCopies(const std::string& text);  // txtCopies, no handler
-    void TypePrinterName(const std::string& text);  // ComboPrinter's text, no handler
+    void TypeCopies(const std::wstring& text);  // txtCopies, no handler
+    void TypePrinterName(const std::wstring& text);  // ComboPrinter's text, no handler
     void TickPrintToFile(bool ticked);
     void TickFast(bool ticked);
     void ClickOK();
@@ -166,7 +172,7 @@ public:
 
     // Reads for tests.
     const ControlState& Control(int control) const { return controls_[control]; }
-    std::string Caption() const { return caption_; }
+    std::wstring Caption() const { return caption_; }
     int CopiesSpinValue() const { return spinValue_; }
     const SettingsRecord& Record() const { return record_; }
     const std::vector<int16_t>& PaperIds() const { return paperIds_; }
@@ -198,10 +204,11 @@ private:
     static constexpr UINT kCloseViewMessage = WM_APP + 0x54;
 
     static std::recursive_mutex& Lock();
-    static std::shared_ptr<PrintDialog> Load();
+    // `printers`: the spooler's answer to list, or null to ask the spooler.
+    static std::shared_ptr<PrintDialog> Load(SpoolerPrinters* printers);
     PrintDialog();
     void CreateWindowIfPossible();
-    void LoadStep();
+    void LoadStep(SpoolerPrinters& printers);
     // The calling thread's live window, or null.
     const View* CurrentView() const;
     HWND ExistingWindow() const;  // the calling thread's window, or null; never makes one
@@ -235,7 +242,7 @@ private:
 
     // PrinterName up to its first NUL: the name printer handles and the
     // driver calls get.
-    std::string ChosenPrinter() const { return std::string(printerName_.c_str()); }
+    std::wstring ChosenPrinter() const { return std::wstring(printerName_.c_str()); }
 
     // The printer's driver (printer_settings.cpp).
     // The fields of a record that the printer-list handler shows.
@@ -245,17 +252,23 @@ private:
     // Makes the record the named printer's defaults, validated by its driver,
     // and gives the fields as the defaults had them; without a record of its
     // own (the driver reports none) the printer gets none: portrait, one copy.
-    RecordFields ReadDriverDefaults(const std::string& name);
-    // The four setting handlers share this: size query, then one field.
+    RecordFields ReadDriverDefaults(const std::wstring& name);
+    // The four setting handlers share this: the record made ready for the
+    // chosen printer, then one field written; false without a record.
     bool WriteSetting(size_t offset, int16_t value);
+    // The record holds the named printer's settings at the size its driver
+    // now gives (asked, unless the record is fresh); a record of another
+    // printer, or of another size, starts again from the driver's defaults.
+    bool RecordReadyFor(const std::wstring& name);
     // The driver's own dialog over `owner`, started from our record when it is
     // that printer's; its answer (IDOK, IDCANCEL, 0 or a failure), and in
     // `returned` the record it confirmed.
-    LONG ShowDriverDialog(const std::string& name, HWND owner, SettingsRecord& returned) const;
+    LONG ShowDriverDialog(const std::wstring& name, HWND owner, SettingsRecord& returned) const;
+    // `slot`: the characters of one name's slot.
     void FillCapabilityList(int combo, std::vector<int16_t>& ids, WORD namesCapability, WORD idsCapability,
-                            size_t slot, const std::string& device, const std::string& port);
+                            size_t slot, const std::wstring& device, const std::wstring& port);
     void MakeDc();
-    void ReplaceDc(UniqueDc fresh, std::string name, const SettingsRecord* record);
+    void ReplaceDc(UniqueDc fresh, std::wstring name, const SettingsRecord* record);
 
     // Mirroring the state into the window, when there is one.
     HWND Item(int control) const;
@@ -268,24 +281,27 @@ private:
     bool EffectivelyVisible(int control) const;
 
     ControlState controls_[print_dialog::kControlCount];
-    std::string caption_;
+    std::wstring caption_;
     int spinValue_ = print_dialog::kCopiesMin;
     int outerHeightTwips_ = 0;
 
     bool bPrint_ = false;
-    std::string printerName_;
+    std::wstring printerName_;
     long orientation_ = 0;
     bool loading_ = false;
 
     SettingsRecord record_;
-    std::string recordPrinter_;  // whose record record_ holds
+    std::wstring recordPrinter_;  // whose record record_ holds
+    // True while handlers run for the values of a record just read from the
+    // driver (the printer-list handler, an adopted Properties record).
+    bool recordFresh_ = false;
     std::vector<int16_t> paperIds_;
     std::vector<int16_t> binIds_;
     PrinterCollection printers_;
 
     HandOverDc hdcLoc_;
     uint64_t dcSerial_ = 0;
-    std::string dcPrinter_;
+    std::wstring dcPrinter_;
     SettingsRecord dcRecord_;
     bool dcHasRecord_ = false;
 

@@ -9,28 +9,33 @@
 
 namespace tessary {
 
+class SpoolerPrinters;
+
 struct PrinterEntry {
-    std::string deviceName;
-    std::string port;
+    std::wstring deviceName;
+    std::wstring port;
 };
 
 class PrinterCollection {
 public:
-    // The printers the spooler knows now (local and connections), with the
-    // user's default printer as the current one (else the first).
+    // The printers of the spooler's answer, with `defaultName` (the user's
+    // default printer) as the current one, else the first. An answer that
+    // could not be fetched gives an empty collection.
+    static PrinterCollection FromSpooler(SpoolerPrinters& printers, const std::wstring& defaultName);
+    // The same, asking the spooler now.
     static PrinterCollection FromSpooler();
 
     PrinterCollection() = default;
-    explicit PrinterCollection(std::vector<PrinterEntry> entries, const std::string& defaultName);
+    explicit PrinterCollection(std::vector<PrinterEntry> entries, const std::wstring& defaultName);
 
     const std::vector<PrinterEntry>& Entries() const { return entries_; }
     // The current printer, or null when the collection is empty.
     const PrinterEntry* Current() const;
     // Makes the first entry with this device name the current printer;
     // false (and the current printer unchanged) when there is none.
-    bool SelectByName(const std::string& deviceName);
+    bool SelectByName(const std::wstring& deviceName);
     // The entry with this device name, or null.
-    const PrinterEntry* Find(const std::string& deviceName) const;
+    const PrinterEntry* Find(const std::wstring& deviceName) const;
 
 private:
     std::vector<PrinterEntry> entries_;
@@ -39,8 +44,8 @@ private:
 
 // The name part of the user's default printer entry, profile section
 // "Windows", key "Device" (name, driver, port): the entry as read into
-// `capacity` bytes, up to its first NUL, then up to its first comma.
+// `capacity` characters, up to its first NUL, then up to its first comma.
 // `fallback` stands for a missing entry.
-std::string DefaultPrinterName(const char* fallback = "", size_t capacity = 256);
+std::wstring DefaultPrinterName(const wchar_t* fallback = L"", size_t capacity = 256);
 
 }  // namespace tessary

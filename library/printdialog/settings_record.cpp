@@ -5,9 +5,12 @@
 
 namespace tessary {
 
+static_assert(SettingsRecord::kDefaultSource + sizeof(int16_t) <= SettingsRecord::kDialogPart,
+              "the fields the dialog uses lie in the fixed part it may touch");
+
 void SettingsRecord::Resize(long size) {
     size_ = size > 0 ? size : 0;
-    storage_.assign(size_ > 0 ? std::max<size_t>(static_cast<size_t>(size_), sizeof(DEVMODEA)) : 0, 0);
+    storage_.assign(size_ > 0 ? std::max<size_t>(static_cast<size_t>(size_), sizeof(DEVMODEW)) : 0, 0);
 }
 
 int16_t SettingsRecord::Field(size_t offset) const {
@@ -22,9 +25,9 @@ void SettingsRecord::SetField(size_t offset, int16_t value) {
     std::memcpy(storage_.data() + offset, &value, sizeof value);
 }
 
-const DEVMODEA* SettingsRecord::ForDriver() const {
+const DEVMODEW* SettingsRecord::ForDriver() const {
     if (size_ <= 0) return nullptr;
-    const auto* record = reinterpret_cast<const DEVMODEA*>(storage_.data());
+    const auto* record = reinterpret_cast<const DEVMODEW*>(storage_.data());
     if (static_cast<size_t>(record->dmSize) + record->dmDriverExtra > storage_.size()) return nullptr;
     return record;
 }

@@ -1,8 +1,12 @@
-// The spooler's printers (local ones and connections), asked for the usual
-// way: the size of their records first, then the records into a buffer of
-// exactly that size.
+// The spooler's printers (local ones and connections) with their ports. One
+// answer serves everything that creating a printer object needs (whether any
+// printer exists, the dialog's printer list, the ports of the printer
+// collection), so the spooler is asked once: with a buffer that holds the
+// records of most machines, and only when they need more, once again with a
+// buffer of exactly the size the spooler named.
 #pragma once
 #include <windows.h>
+#include <winspool.h>
 
 #include <vector>
 
@@ -10,30 +14,29 @@ namespace tessary {
 
 class SpoolerPrinters {
 public:
-    // Asks for the size of the records of `level`; `name` goes to the spooler
-    // as given.
-    SpoolerPrinters(const char* name, DWORD level);
+    // Asks for the records (PRINTER_INFO_5W: name and port).
+    SpoolerPrinters();
 
     // The bytes the records take: 0 when the spooler knows no printer.
     DWORD Needed() const { return needed_; }
-    // Fetches the records into a buffer of Needed() bytes; false when the
-    // spooler refuses.
+    // The records in a buffer of Needed() bytes, asked for again when the
+    // first answer did not fit; false when the spooler refused. Later calls
+    // give the same answer without asking again.
     bool Fetch();
     DWORD Count() const { return count_; }
-    // The fetched records (PRINTER_INFO_1A for level 1, _2A for level 2).
-    template <class Info>
-    const Info* Records() const {
-        return reinterpret_cast<const Info*>(buffer_.data());
-    }
+    const PRINTER_INFO_5W* Records() const { return reinterpret_cast<const PRINTER_INFO_5W*>(buffer_.data()); }
 
 private:
-    const char* name_;
-    DWORD level_;
+    // One call of the spooler into a buffer of `size` bytes.
+    bool Ask(DWORD size);
+
     DWORD needed_ = 0;
     DWORD count_ = 0;
+    bool fetched_ = false;
+    bool fetchedOk_ = false;
     // The records point at their names elsewhere in the same buffer, which is
     // kept aligned for them.
-    std::vector<DWORD> buffer_;
+    std::vector<ULONG_PTR> buffer_;
 };
 
 }  // namespace tessary

@@ -5,7 +5,6 @@
 #include "printer/printer.h"
 
 #include "frame/errors.h"
-#include "frame/text.h"
 #include "printer/printer_math.h"
 #include "printer/showing_result.h"
 
@@ -18,8 +17,8 @@ void Printer::Rebuild(Kind kind) {
     UniqueGdiObject* owned = nullptr;
     switch (kind) {
     case Kind::Font: {
-        LOGFONTA font = state_.logFont.ForPlatform();
-        fresh = CreateFontIndirectA(&font);
+        LOGFONTW font = state_.logFont.ForPlatform();
+        fresh = CreateFontIndirectW(&font);
         owned = &font_;
         break;
     }
@@ -104,11 +103,10 @@ void Printer::SetFillHatch(long value) {
 
 std::wstring Printer::FontName() {
     return ShowingResult(L"Printer class FontName error: ", std::wstring(), [&] {
-        char store[FontImage::kFaceStoreSize];
-        int length = 0;
-        for (int i = 0; i < FontImage::kFaceStoreSize; ++i) store[i] = state_.logFont.FaceByte(i);
-        while (length < FontImage::kFaceStoreSize && store[length]) ++length;
-        return FromAnsi(store, static_cast<size_t>(length));
+        std::wstring name;
+        for (int i = 0; i < FontImage::kFaceStoreSize && state_.logFont.FaceUnit(i); ++i)
+            name.push_back(state_.logFont.FaceUnit(i));
+        return name;
     });
 }
 
@@ -116,12 +114,12 @@ void Printer::SetFontName(std::wstring_view name) {
     Showing(L"Printer class FontName error: ", [&] {
         std::wstring terminated(name);
         terminated.push_back(L'\0');
-        AnsiText bytes(terminated);
-        // Byte by byte into the 33-byte store; a byte with no place in it
-        // stops the copy, and the font is left as it was.
-        for (size_t i = 0; i < bytes.size(); ++i) {
+        // Unit by unit into the 33-unit store, the name as the client gave
+        // it; a unit with no place in it stops the copy, and the font is left
+        // as it was.
+        for (size_t i = 0; i < terminated.size(); ++i) {
             if (i >= static_cast<size_t>(FontImage::kFaceStoreSize)) ThrowRuntime(kSubscriptOutOfRange);
-            state_.logFont.FaceByte(static_cast<int>(i)) = bytes.c_str()[i];
+            state_.logFont.FaceUnit(static_cast<int>(i)) = terminated[i];
         }
         Rebuild(Kind::Font);
     });

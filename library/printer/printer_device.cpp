@@ -6,7 +6,6 @@
 
 #include "frame/errors.h"
 #include "frame/message_sink.h"
-#include "frame/text.h"
 #include "printdialog/print_dialog.h"
 #include "printdialog/spooler_printers.h"
 #include "printer/printer_math.h"
@@ -21,9 +20,12 @@ using namespace printer_math;
 
 Printer::Printer() : dialogUser_(true) {
     Showing(L"Printer class initialize error: ", [&] {
-        if (SpoolerPrinters("0", 1).Needed() == 0) return;  // no printer: everything stays zero
+        // One answer of the spooler tells whether a printer exists and, when
+        // the dialog loads now, gives its printer list and ports.
+        SpoolerPrinters printers;
+        if (printers.Needed() == 0) return;  // no printer: everything stays zero
         state_.SetCreationDefaults();
-        PrintDialog::Use();
+        PrintDialog::Use(printers);
         PrintInit();
     });
 }
@@ -50,8 +52,7 @@ bool Printer::PrintInit() {
         // object alone.
         PrintDialog::Lease lease = PrintDialog::Use();
         PrintDialog& dialog = *lease;
-        const std::string& name = dialog.PrinterName();
-        const std::wstring newName = FromAnsi(name.data(), name.size());
+        const std::wstring& newName = dialog.PrinterName();
         const bool samePrinter = newName == state_.deviceName;
         state_.deviceName = newName;
 
@@ -61,7 +62,7 @@ bool Printer::PrintInit() {
             if (state_.jobId != 0 && dc_ && samePrinter && dialog.HDCloc()) {
                 // A document is open in this DC: it stays, and the new settings
                 // apply from its next page on.
-                if (const DEVMODEA* record = dialog.DcRecord()) ResetDCA(dc_.get(), record);
+                if (const DEVMODEW* record = dialog.DcRecord()) ResetDCW(dc_.get(), record);
                 dcSerial_ = dialog.DcSerial();
             } else {
                 // Another printer: the document open in the old DC is finished
@@ -101,9 +102,9 @@ void Printer::InitializeDc() {
                               GetDeviceCaps(dc, LOGPIXELSY));
     SetMapMode(dc, MM_TEXT);
     // Face name and weight come from the font the DC has selected: the
-    // device's default on a new DC, ours on the same one. The 33rd byte of the
-    // face store lies beyond LOGFONTA and keeps its value.
-    GetObjectA(GetCurrentObject(dc, OBJ_FONT), sizeof(LOGFONTA), &state_.logFont.font);
+    // device's default on a new DC, ours on the same one. The 33rd unit of the
+    // face store lies beyond LOGFONTW and keeps its value.
+    GetObjectW(GetCurrentObject(dc, OBJ_FONT), sizeof(LOGFONTW), &state_.logFont.font);
     state_.logFont.font.lfHeight = CheckedNegate(Convert(Conversion::LogToDOTY, 5));
     state_.FixBaseScale();
     state_.logFont.font.lfWidth = 0;

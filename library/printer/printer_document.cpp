@@ -3,10 +3,8 @@
 #include "printer/printer.h"
 
 #include <cstddef>
-#include <optional>
 
 #include "frame/errors.h"
-#include "frame/text.h"
 #include "printer/showing_result.h"
 
 namespace tessary {
@@ -14,18 +12,18 @@ namespace tessary {
 bool Printer::StartDoc(std::wstring_view docName, std::wstring_view outFile) {
     return ShowingResult(L"Printer StartDoc Error: ", false, [&] {
         if (!dc_) return false;
-        AnsiText name{std::wstring(docName)};
-        std::optional<AnsiText> output;
-        if (!outFile.empty()) output.emplace(std::wstring(outFile));
+        // Each name ends at its first NUL, as the platform reads it.
+        const std::wstring name(docName);
+        const std::wstring output(outFile);
         // The three-field form of the record (12 bytes on x86, 24 on x64);
         // the fields after it stay zero.
-        DOCINFOA info = {};
-        info.cbSize = offsetof(DOCINFOA, lpszDatatype);
+        DOCINFOW info = {};
+        info.cbSize = offsetof(DOCINFOW, lpszDatatype);
         info.lpszDocName = name.c_str();
-        info.lpszOutput = output ? output->c_str() : nullptr;
+        info.lpszOutput = output.empty() ? nullptr : output.c_str();
         // A document already open in the DC stays the object's when the
         // platform refuses a second one, so that EndDoc still ends it.
-        int job = ::StartDocA(dc_.get(), &info);
+        int job = ::StartDocW(dc_.get(), &info);
         if (job < 1) return false;
         state_.jobId = job;
         return true;

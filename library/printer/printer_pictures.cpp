@@ -72,7 +72,7 @@ void Printer::PaintPicture(long handle, long x, long y, VARIANT* width, VARIANT*
         case OBJ_BITMAP: {
             auto bitmap = static_cast<HBITMAP>(picture);
             BITMAP info = {};
-            if (!GetObjectA(bitmap, sizeof info, &info)) return;
+            if (!GetObjectW(bitmap, sizeof info, &info)) return;
             // A bitmap's own size is its pixels at the screen's resolution.
             long w = PictureSize(width, Axis::X, info.bmWidth, ScreenDpi(Axis::X));
             long h = PictureSize(height, Axis::Y, info.bmHeight, ScreenDpi(Axis::Y));

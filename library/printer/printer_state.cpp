@@ -8,9 +8,9 @@ namespace tessary {
 
 using namespace printer_math;
 
-LOGFONTA FontImage::ForPlatform() const {
-    LOGFONTA copy = font;
-    copy.lfFaceName[LF_FACESIZE - 1] = '\0';
+LOGFONTW FontImage::ForPlatform() const {
+    LOGFONTW copy = font;
+    copy.lfFaceName[LF_FACESIZE - 1] = L'\0';
     return copy;
 }
 

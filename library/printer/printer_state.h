@@ -11,19 +11,19 @@
 
 namespace tessary {
 
-// A LOGFONTA image whose face-name store has 33 bytes (indices 0 to 32), one
-// more than the platform's LF_FACESIZE: the name a client writes is copied
-// into it byte by byte, and the 33rd byte lives just past the LOGFONTA.
+// A LOGFONTW image whose face-name store has 33 UTF-16 units (indices 0 to
+// 32), one more than the platform's LF_FACESIZE: the name a client writes is
+// copied into it unit by unit, and the 33rd unit lives just past the LOGFONTW.
 struct FontImage {
-    LOGFONTA font;
-    char faceTail;
+    LOGFONTW font;
+    wchar_t faceTail;
 
     static constexpr int kFaceStoreSize = LF_FACESIZE + 1;
-    char& FaceByte(int index) { return index < LF_FACESIZE ? font.lfFaceName[index] : faceTail; }
-    char FaceByte(int index) const { return index < LF_FACESIZE ? font.lfFaceName[index] : faceTail; }
-    // What the font mapper gets: the store cut to LF_FACESIZE bytes and always
+    wchar_t& FaceUnit(int index) { return index < LF_FACESIZE ? font.lfFaceName[index] : faceTail; }
+    wchar_t FaceUnit(int index) const { return index < LF_FACESIZE ? font.lfFaceName[index] : faceTail; }
+    // What the font mapper gets: the store cut to LF_FACESIZE units and always
     // NUL-terminated there, so a store without a NUL is never read past.
-    LOGFONTA ForPlatform() const;
+    LOGFONTW ForPlatform() const;
 };
 
 enum class Conversion {

@@ -1,10 +1,14 @@
 // Text on the printer object's DC: a line at the current position, a
 // paragraph wrapped between two edges, and the extent of a text, all in
-// logical units and in the system's ANSI code page.
+// logical units. The text goes to the platform as the client gave it, in
+// UTF-16, with its own length in UTF-16 units: every character the font (or a
+// font linked to it) can show is drawn and measured, whatever the code page.
 #include "printer/printer.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "frame/errors.h"
-#include "frame/text.h"
 #include "printer/printer_math.h"
 #include "printer/showing_result.h"
 
@@ -17,6 +21,10 @@ namespace {
 // DT_TABSTOP (it turns the flags' high byte into a tab width), bits that
 // DrawText does not define, and all but one ellipsis style (end, else word,
 // else path): Wine aborts the process on DT_PATH_ELLIPSIS with DT_END_ELLIPSIS.
+// The length the platform gets: the text's UTF-16 units, embedded NULs
+// included (no automation text holds more than an int can count).
+int TextLength(std::wstring_view text) { return static_cast<int>(std::min<size_t>(text.size(), INT_MAX)); }
+
 UINT WrappedTextFormat(long flags) {
     const UINT kDefined = 0x003FFFFF;
     UINT format = static_cast<UINT>(flags) & kDefined & ~static_cast<UINT>(DT_MODIFYSTRING | DT_CALCRECT | DT_TABSTOP);
@@ -39,10 +47,7 @@ void Printer::Print(std::wstring_view text) {
     Showing(L"Printer class pPrint error: ", [&] {
         long x = Convert(Conversion::LogToDOTX, CurrentX());
         long y = Convert(Conversion::LogToDOTY, CurrentY());
-        AnsiText bytes{std::wstring(text)};
-        // The length in bytes: in a double-byte code page a character may
-        // take two.
-        TextOutA(dc_.get(), x, y, bytes.c_str(), static_cast<int>(bytes.size()));
+        TextOutW(dc_.get(), x, y, text.data(), TextLength(text));
         SetCurrentX(0);
         long top = CurrentY();
         long advance = Convert(Conversion::DotToLogY, CheckedAbs(state_.logFont.font.lfHeight));
@@ -65,12 +70,12 @@ void Printer::PrintWrapped(std::wstring_view text, long left, long right, long t
         box.left = Convert(Conversion::LogToDOTX, left);
         box.right = Convert(Conversion::LogToDOTX, right);
         box.bottom = 0;
-        std::wstring terminated(text);
-        terminated.push_back(L'\0');
-        AnsiText bytes(terminated);
+        // Given NUL-terminated and with the length -1: the text ends at its
+        // first NUL.
+        const std::wstring terminated(text);
         const UINT format = WrappedTextFormat(flags);
-        DrawTextA(dc, bytes.c_str(), -1, &box, format | DT_CALCRECT | DT_WORDBREAK);
-        DrawTextA(dc, bytes.c_str(), -1, &box, format | DT_WORDBREAK);
+        DrawTextW(dc, terminated.c_str(), -1, &box, format | DT_CALCRECT | DT_WORDBREAK);
+        DrawTextW(dc, terminated.c_str(), -1, &box, format | DT_WORDBREAK);
         SetCurrentY(Convert(Conversion::DotToLogY, box.bottom));
     });
 }
@@ -79,9 +84,8 @@ namespace {
 
 // The text's extent in dots with the DC's font.
 SIZE Extent(HDC dc, std::wstring_view text) {
-    AnsiText bytes{std::wstring(text)};
     SIZE extent = {};
-    GetTextExtentPoint32A(dc, bytes.c_str(), static_cast<int>(bytes.size()), &extent);
+    GetTextExtentPoint32W(dc, text.data(), TextLength(text), &extent);
     return extent;
 }
 

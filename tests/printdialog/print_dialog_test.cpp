@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <string>
 
+#include <windows.h>
+#include <winspool.h>
+
 #include "frame/errors.h"
 #include "printdialog/print_dialog.h"
 #include "support/test_support.h"
@@ -18,15 +21,15 @@ using namespace tessary::test;
 
 namespace {
 
-const std::string kLetter = "Proof Letter";
-const std::string kA4 = "Proof A4";
+const std::wstring kLetter = L"Proof Letter";
+const std::wstring kA4 = L"Proof A4";
 
 bool TestPrintersInstalled() {
     PrinterCollection printers = PrinterCollection::FromSpooler();
     return printers.Find(kLetter) && printers.Find(kA4);
 }
 
-int IndexOf(const ControlState& list, const std::string& text) {
+int IndexOf(const ControlState& list, const std::wstring& text) {
     auto it = std::find(list.items.begin(), list.items.end(), text);
     return it == list.items.end() ? -1 : static_cast<int>(it - list.items.begin());
 }
@@ -35,20 +38,44 @@ class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!TestPrintersInstalled()) GTEST_SKIP() << "the test printers are not installed in this prefix";
-        char entry[256] = {};
-        GetProfileStringA("Windows", "Device", "", entry, sizeof entry);
+        wchar_t entry[256] = {};
+        GetProfileStringW(L"Windows", L"Device", L"", entry, 256);
         savedDevice_ = entry;
     }
     void TearDown() override {
         PrintDialog::Unload();
-        if (!savedDevice_.empty()) WriteProfileStringA("Windows", "Device", savedDevice_.c_str());
+        if (!savedDevice_.empty()) WriteProfileStringW(L"Windows", L"Device", savedDevice_.c_str());
     }
     PrintDialog& Dialog() { return PrintDialog::Get(); }
     int16_t RecordField(size_t offset) { return Dialog().Record().Field(offset); }
 
     MessageLog log_;
-    std::string savedDevice_;
+    std::wstring savedDevice_;
 };
+
+// The size of a printer's settings record as its driver gives it: DEVMODEW
+// and the driver's own bytes.
+long DriverRecordSize(const std::wstring& printer) {
+    HANDLE handle = nullptr;
+    if (!OpenPrinterW(const_cast<wchar_t*>(printer.c_str()), &handle, nullptr)) return -1;
+    long size = DocumentPropertiesW(nullptr, handle, const_cast<wchar_t*>(printer.c_str()), nullptr, nullptr, 0);
+    ClosePrinter(handle);
+    return size;
+}
+
+// The record the driver's dialog confirms for `record` (it completes it: the
+// paper's length and width follow its size), asked directly. Without a
+// display the driver confirms at once. (A merge without its dialog would
+// change the driver's defaults for the rest of the process.)
+std::vector<uint8_t> DriverConfirms(const std::wstring& printer, const SettingsRecord& record) {
+    std::vector<uint8_t> merged(record.Bytes().size());
+    HANDLE handle = nullptr;
+    if (!OpenPrinterW(const_cast<wchar_t*>(printer.c_str()), &handle, nullptr)) return merged;
+    DocumentPropertiesW(nullptr, handle, const_cast<wchar_t*>(printer.c_str()), reinterpret_cast<DEVMODEW*>(merged.data()),
+                        const_cast<DEVMODEW*>(record.ForDriver()), DM_IN_BUFFER | DM_IN_PROMPT | DM_OUT_BUFFER);
+    ClosePrinter(handle);
+    return merged;
+}
 
 TEST_F(DialogTest, StateAfterLoad) {
     PrintDialog& d = Dialog();
@@ -59,10 +86,11 @@ TEST_F(DialogTest, StateAfterLoad) {
     EXPECT_GE(IndexOf(printers, kLetter), 0);
     EXPECT_GE(IndexOf(printers, kA4), 0);
     EXPECT_EQ(kLetter, printers.text);
-    EXPECT_EQ(kLetter + '\0', d.PrinterName());
+    EXPECT_EQ(kLetter + L'\0', d.PrinterName());
 
-    // The driver's record, whole: DEVMODEA and the driver's own bytes.
-    EXPECT_EQ(164, d.Record().Size());
+    // The driver's record, whole: DEVMODEW and the driver's own bytes.
+    EXPECT_EQ(DriverRecordSize(kLetter), d.Record().Size());
+    EXPECT_GT(d.Record().Size(), static_cast<long>(sizeof(DEVMODEW)));
     EXPECT_EQ(1, RecordField(SettingsRecord::kOrientation));
     EXPECT_EQ(DMPAPER_LETTER, RecordField(SettingsRecord::kPaperSize));
     EXPECT_EQ(1, RecordField(SettingsRecord::kCopies));
@@ -70,20 +98,20 @@ TEST_F(DialogTest, StateAfterLoad) {
     EXPECT_TRUE(d.Control(optPort).value);
     EXPECT_FALSE(d.Control(optLand).value);
 
-    EXPECT_EQ("Status:      Default printer; Ready", d.Control(labStat).text);
-    EXPECT_EQ("Type:        Proof Letter", d.Control(labType).text);
-    EXPECT_EQ("Where:     FILE:", d.Control(labWhere).text);
-    EXPECT_EQ("Comment: ?", d.Control(labComment).text);
+    EXPECT_EQ(L"Status:      Default printer; Ready", d.Control(labStat).text);
+    EXPECT_EQ(L"Type:        Proof Letter", d.Control(labType).text);
+    EXPECT_EQ(L"Where:     FILE:", d.Control(labWhere).text);
+    EXPECT_EQ(L"Comment: ?", d.Control(labComment).text);
     EXPECT_EQ(1, d.CopiesSpinValue());
-    EXPECT_EQ("1", d.Control(txtCopies).text);
+    EXPECT_EQ(L"1", d.Control(txtCopies).text);
 
     const ControlState& paper = d.Control(ComboPaper);
-    ASSERT_EQ((std::vector<std::string>{"Letter", "Legal", "A4"}), paper.items);
+    ASSERT_EQ((std::vector<std::wstring>{L"Letter", L"Legal", L"A4"}), paper.items);
     EXPECT_EQ((std::vector<int16_t>{DMPAPER_LETTER, DMPAPER_LEGAL, DMPAPER_A4}), d.PaperIds());
     EXPECT_EQ(0, paper.listIndex);
-    EXPECT_EQ("Letter", paper.text);
+    EXPECT_EQ(L"Letter", paper.text);
     const ControlState& bins = d.Control(ComboBin);
-    EXPECT_EQ((std::vector<std::string>{"Automatically Select", "Upper Tray", "Lower Tray", "Manual Feed"}), bins.items);
+    EXPECT_EQ((std::vector<std::wstring>{L"Automatically Select", L"Upper Tray", L"Lower Tray", L"Manual Feed"}), bins.items);
     EXPECT_EQ(bins.items.size(), d.BinIds().size());
 
     // A DC for the default printer, from the record.
@@ -101,15 +129,15 @@ TEST_F(DialogTest, StateAfterLoad) {
 TEST_F(DialogTest, ChoosingAnotherPrinterReadsItsRecordAndLists) {
     PrintDialog& d = Dialog();
     d.ChoosePrinter(IndexOf(d.Control(ComboPrinter), kA4));
-    EXPECT_EQ(kA4 + '\0', d.PrinterName());
+    EXPECT_EQ(kA4 + L'\0', d.PrinterName());
     EXPECT_EQ(DMPAPER_A4, RecordField(SettingsRecord::kPaperSize));
-    EXPECT_EQ((std::vector<std::string>{"A4", "A5", "Letter"}), d.Control(ComboPaper).items);
-    EXPECT_EQ("A4", d.Control(ComboPaper).text);
-    EXPECT_EQ((std::vector<std::string>{"Automatically Select", "Tray 1", "Tray 2"}), d.Control(ComboBin).items);
+    EXPECT_EQ((std::vector<std::wstring>{L"A4", L"A5", L"Letter"}), d.Control(ComboPaper).items);
+    EXPECT_EQ(L"A4", d.Control(ComboPaper).text);
+    EXPECT_EQ((std::vector<std::wstring>{L"Automatically Select", L"Tray 1", L"Tray 2"}), d.Control(ComboBin).items);
     // Found among the printers, but not the user's default printer.
-    EXPECT_EQ("Status:      Ready", d.Control(labStat).text);
-    EXPECT_EQ("Type:        Proof A4", d.Control(labType).text);
-    EXPECT_EQ("Proof A4", d.Printers().Current()->deviceName);
+    EXPECT_EQ(L"Status:      Ready", d.Control(labStat).text);
+    EXPECT_EQ(L"Type:        Proof A4", d.Control(labType).text);
+    EXPECT_EQ(L"Proof A4", d.Printers().Current()->deviceName);
 
     // The closing button makes the DC for the new choice.
     d.ClickOK();
@@ -120,15 +148,15 @@ TEST_F(DialogTest, ChoosingAnotherPrinterReadsItsRecordAndLists) {
 
     // Back to the default printer: the status says so again.
     d.ChoosePrinter(IndexOf(d.Control(ComboPrinter), kLetter));
-    EXPECT_EQ("Status:      Default printer; Ready", d.Control(labStat).text);
+    EXPECT_EQ(L"Status:      Default printer; Ready", d.Control(labStat).text);
 }
 
 TEST_F(DialogTest, PickingTheSelectedPrinterAgainChangesNothing) {
     PrintDialog& d = Dialog();
     d.ChooseLandscape();
-    d.TypeCopies("7");
+    d.TypeCopies(L"7");
     d.ChoosePrinter(IndexOf(d.Control(ComboPrinter), kLetter));
-    EXPECT_EQ("7", d.Control(txtCopies).text);
+    EXPECT_EQ(L"7", d.Control(txtCopies).text);
     EXPECT_EQ(2, RecordField(SettingsRecord::kOrientation));
     EXPECT_TRUE(d.Control(optLand).value);
 }
@@ -142,15 +170,15 @@ TEST_F(DialogTest, SettingHandlersWriteTheirFieldAndKeepEarlierChoices) {
     EXPECT_FALSE(d.Control(optPort).value);
 
     // A paper chosen after the orientation: both stay, as the dialog shows.
-    d.ChoosePaper(IndexOf(d.Control(ComboPaper), "Legal"));
+    d.ChoosePaper(IndexOf(d.Control(ComboPaper), L"Legal"));
     EXPECT_EQ(DMPAPER_LEGAL, RecordField(SettingsRecord::kPaperSize));
     EXPECT_EQ(2, RecordField(SettingsRecord::kOrientation));
     EXPECT_EQ(2, d.lngOrientation());
 
-    d.ChooseBin(IndexOf(d.Control(ComboBin), "Lower Tray"));
+    d.ChooseBin(IndexOf(d.Control(ComboBin), L"Lower Tray"));
     EXPECT_EQ(d.BinIds()[2], RecordField(SettingsRecord::kDefaultSource));
     EXPECT_EQ(DMPAPER_LEGAL, RecordField(SettingsRecord::kPaperSize));
-    EXPECT_EQ(164, d.Record().Size());
+    EXPECT_EQ(DriverRecordSize(kLetter), d.Record().Size());
 
     // The DC made on closing prints what was chosen: Legal, landscape.
     HDC before = d.HDCloc();
@@ -172,14 +200,14 @@ TEST_F(DialogTest, SettingHandlersWriteTheirFieldAndKeepEarlierChoices) {
 TEST_F(DialogTest, SpinControlWritesTheCopiesText) {
     PrintDialog& d = Dialog();
     d.SpinCopies(3);
-    EXPECT_EQ("3", d.Control(txtCopies).text);
+    EXPECT_EQ(L"3", d.Control(txtCopies).text);
     d.SpinCopies(0);
     EXPECT_EQ(1, d.CopiesSpinValue());
-    EXPECT_EQ("1", d.Control(txtCopies).text);
+    EXPECT_EQ(L"1", d.Control(txtCopies).text);
     d.SpinCopies(5000);
-    EXPECT_EQ("100", d.Control(txtCopies).text);
-    d.TypeCopies("12 copies");
-    EXPECT_EQ("12 copies", d.Control(txtCopies).text);
+    EXPECT_EQ(L"100", d.Control(txtCopies).text);
+    d.TypeCopies(L"12 copies");
+    EXPECT_EQ(L"12 copies", d.Control(txtCopies).text);
     EXPECT_EQ(100, d.CopiesSpinValue());
 }
 
@@ -195,29 +223,33 @@ TEST_F(DialogTest, ShowingAndPropertiesWithoutADisplay) {
 
     // The driver confirms its dialog at once without a display: a record
     // confirmed unchanged leaves the record and the controls as they were.
-    d.ChoosePaper(IndexOf(d.Control(ComboPaper), "Legal"));
+    d.ChoosePaper(IndexOf(d.Control(ComboPaper), L"Legal"));
     d.ChooseLandscape();
     d.SpinCopies(5);
+    const std::vector<uint8_t> confirmed = DriverConfirms(kLetter, d.Record());
     d.ClickProperties();
-    EXPECT_EQ(164, d.Record().Size());
+    EXPECT_EQ(DriverRecordSize(kLetter), d.Record().Size());
+    // Byte for byte what the driver makes of the record, its own bytes after
+    // DEVMODEW included.
+    EXPECT_EQ(confirmed, d.Record().Bytes());
     EXPECT_EQ(2, RecordField(SettingsRecord::kOrientation));
     EXPECT_EQ(DMPAPER_LEGAL, RecordField(SettingsRecord::kPaperSize));
     EXPECT_TRUE(d.Control(optLand).value);
-    EXPECT_EQ("Legal", d.Control(ComboPaper).text);
-    EXPECT_EQ("5", d.Control(txtCopies).text);
+    EXPECT_EQ(L"Legal", d.Control(ComboPaper).text);
+    EXPECT_EQ(L"5", d.Control(txtCopies).text);
 
     // A name typed into the printer list is chosen before the driver is
     // asked, so the record, the lists and the name are that printer's.
     d.TypePrinterName(kA4);
     d.ClickProperties();
-    EXPECT_EQ(kA4 + '\0', d.PrinterName());
+    EXPECT_EQ(kA4 + L'\0', d.PrinterName());
     EXPECT_EQ(DMPAPER_A4, RecordField(SettingsRecord::kPaperSize));
-    EXPECT_EQ("A4", d.Control(ComboPaper).text);
-    EXPECT_EQ("Type:        Proof A4", d.Control(labType).text);
+    EXPECT_EQ(L"A4", d.Control(ComboPaper).text);
+    EXPECT_EQ(L"Type:        Proof A4", d.Control(labType).text);
     EXPECT_TRUE(log_.Messages().empty());
 
     // No printer by that name: the driver's dialog cannot be shown.
-    d.TypePrinterName("No Such Printer");
+    d.TypePrinterName(L"No Such Printer");
     d.ClickProperties();
     auto messages = log_.Messages();
     ASSERT_EQ(1u, messages.size());
@@ -230,7 +262,7 @@ TEST_F(DialogTest, OutcomeIsWhatTheDialogClosedWith) {
     PrintDialog& d = Dialog();
     // Print mode, then the print button: everything the printer object takes.
     d.ApplyMode(false, true);
-    d.TypeCopies("2.5 copies");
+    d.TypeCopies(L"2.5 copies");
     d.TickPrintToFile(true);
     d.ClickOK();
     const PrintOutcome printed = d.Outcome();
@@ -243,7 +275,7 @@ TEST_F(DialogTest, OutcomeIsWhatTheDialogClosedWith) {
 
     // A count beyond 16 bits is read without complaint and fails only when
     // it is taken, so that its taker can take the DC first.
-    d.TypeCopies("40000");
+    d.TypeCopies(L"40000");
     const PrintOutcome tooMany = d.Outcome();
     try {
         tooMany.Copies();
@@ -271,17 +303,21 @@ TEST_F(DialogTest, OutcomeIsWhatTheDialogClosedWith) {
 }
 
 TEST(CopiesRule, NumberAtTheStartRoundedHalfToEven) {
-    EXPECT_EQ(3, CopiesFromText("3 copies"));
-    EXPECT_EQ(0, CopiesFromText("copies"));
-    EXPECT_EQ(0, CopiesFromText(""));
-    EXPECT_EQ(2, CopiesFromText("2.5"));
-    EXPECT_EQ(4, CopiesFromText("3.5"));
-    EXPECT_EQ(12, CopiesFromText("  1 2"));
-    EXPECT_EQ(-3, CopiesFromText("-3"));
-    EXPECT_EQ(100, CopiesFromText("1e2x"));
-    EXPECT_EQ(32767, CopiesFromText("32767"));
+    EXPECT_EQ(3, CopiesFromText(L"3 copies"));
+    EXPECT_EQ(0, CopiesFromText(L"copies"));
+    EXPECT_EQ(0, CopiesFromText(L""));
+    EXPECT_EQ(2, CopiesFromText(L"2.5"));
+    EXPECT_EQ(4, CopiesFromText(L"3.5"));
+    EXPECT_EQ(12, CopiesFromText(L"  1 2"));
+    EXPECT_EQ(-3, CopiesFromText(L"-3"));
+    EXPECT_EQ(100, CopiesFromText(L"1e2x"));
+    EXPECT_EQ(32767, CopiesFromText(L"32767"));
+    // Only ASCII digits count: a fullwidth digit is no 3, nor is a character
+    // whose low byte is a digit's.
+    EXPECT_EQ(0, CopiesFromText(L"\uff13"));
+    EXPECT_EQ(1, CopiesFromText(L"1\u0132"));
     try {
-        CopiesFromText("40000");
+        CopiesFromText(L"40000");
         ADD_FAILURE() << "40000 copies do not fit 16 bits";
     } catch (const RuntimeError& e) {
         EXPECT_EQ(kOverflow, e.number);
@@ -291,9 +327,9 @@ TEST(CopiesRule, NumberAtTheStartRoundedHalfToEven) {
 TEST_F(DialogTest, ModesShowTheirOwnControls) {
     PrintDialog& d = Dialog();
     d.ApplyMode(true, true);
-    EXPECT_EQ("Print Setup", d.Caption());
+    EXPECT_EQ(L"Print Setup", d.Caption());
     EXPECT_FALSE(d.Control(cmdOK).visible);
-    EXPECT_EQ("Close", d.Control(cmdCancel).text);
+    EXPECT_EQ(L"Close", d.Control(cmdCancel).text);
     EXPECT_TRUE(d.Control(frPaper).visible);
     EXPECT_TRUE(d.Control(frOrientation).visible);
     EXPECT_FALSE(d.Control(frRange).visible);
@@ -303,9 +339,9 @@ TEST_F(DialogTest, ModesShowTheirOwnControls) {
     EXPECT_FALSE(d.Control(chkFast).value);  // setup mode leaves it alone
 
     d.ApplyMode(false, true);
-    EXPECT_EQ("Print", d.Caption());
+    EXPECT_EQ(L"Print", d.Caption());
     EXPECT_TRUE(d.Control(cmdOK).visible);
-    EXPECT_EQ("Cancel", d.Control(cmdCancel).text);
+    EXPECT_EQ(L"Cancel", d.Control(cmdCancel).text);
     EXPECT_FALSE(d.Control(frPaper).visible);
     EXPECT_FALSE(d.Control(frOrientation).visible);
     EXPECT_TRUE(d.Control(frRange).visible);
@@ -346,18 +382,18 @@ TEST_F(DialogTest, EachDcIsHandedOutOnce) {
 }
 
 TEST_F(DialogTest, DefaultPrinterEntry) {
-    WriteProfileStringA("Windows", "Device", "Proof A4,wineps.drv,FILE:");
-    EXPECT_EQ(kA4 + '\0', Dialog().PrinterName());
-    EXPECT_EQ("Status:      Default printer; Ready", Dialog().Control(labStat).text);
+    WriteProfileStringW(L"Windows", L"Device", L"Proof A4,wineps.drv,FILE:");
+    EXPECT_EQ(kA4 + L'\0', Dialog().PrinterName());
+    EXPECT_EQ(L"Status:      Default printer; Ready", Dialog().Control(labStat).text);
     PrintDialog::Unload();
 
-    WriteProfileStringA("Windows", "Device", "Proof A4");
-    EXPECT_EQ(kA4 + '\0', Dialog().PrinterName());
+    WriteProfileStringW(L"Windows", L"Device", L"Proof A4");
+    EXPECT_EQ(kA4 + L'\0', Dialog().PrinterName());
     PrintDialog::Unload();
 
-    WriteProfileStringA("Windows", "Device", nullptr);
-    const std::string first = Dialog().Control(ComboPrinter).items.at(0);
-    EXPECT_EQ(first + '\0', Dialog().PrinterName());
+    WriteProfileStringW(L"Windows", L"Device", nullptr);
+    const std::wstring first = Dialog().Control(ComboPrinter).items.at(0);
+    EXPECT_EQ(first + L'\0', Dialog().PrinterName());
 }
 
 TEST(SettingsRecordView, ShortRecordsAreReadAndWrittenSafely) {
@@ -365,15 +401,15 @@ TEST(SettingsRecordView, ShortRecordsAreReadAndWrittenSafely) {
     EXPECT_TRUE(record.Empty());
     EXPECT_EQ(0, record.Field(SettingsRecord::kOrientation));
     EXPECT_EQ(nullptr, record.ForDriver());
-    record.Resize(50);  // reaches dmOrientation and dmPaperSize only
-    EXPECT_GE(record.Bytes().size(), sizeof(DEVMODEA));
+    record.Resize(static_cast<long>(offsetof(DEVMODEW, dmPaperLength)));  // reaches dmOrientation and dmPaperSize only
+    EXPECT_GE(record.Bytes().size(), sizeof(DEVMODEW));
     record.SetField(SettingsRecord::kOrientation, 2);
     record.SetField(SettingsRecord::kCopies, 9);
     EXPECT_EQ(2, record.Field(SettingsRecord::kOrientation));
     EXPECT_EQ(0, record.Field(SettingsRecord::kCopies));
     EXPECT_EQ(0, record.Bytes()[SettingsRecord::kCopies]);
     // A record whose own sizes claim more than it holds never goes to a driver.
-    record.Buffer()->dmSize = sizeof(DEVMODEA);
+    record.Buffer()->dmSize = sizeof(DEVMODEW);
     record.Buffer()->dmDriverExtra = 4000;
     EXPECT_EQ(nullptr, record.ForDriver());
     record.Buffer()->dmDriverExtra = 0;

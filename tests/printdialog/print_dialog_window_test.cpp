@@ -22,15 +22,15 @@ using namespace tessary::test;
 
 namespace {
 
-std::string ClassOf(HWND window) {
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
     return name;
 }
 
-std::string TextOf(HWND window) {
-    char text[512] = {};
-    GetWindowTextA(window, text, sizeof text);
+std::wstring TextOf(HWND window) {
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
     return text;
 }
 
@@ -60,9 +60,9 @@ protected:
         MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
         return r;
     }
-    void Select(int combo, const std::string& text) {
+    void Select(int combo, const std::wstring& text) {
         HWND box = Item(combo);
-        int index = static_cast<int>(SendMessageA(box, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+        int index = static_cast<int>(SendMessageW(box, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                                   reinterpret_cast<LPARAM>(text.c_str())));
         ASSERT_GE(index, 0) << text;
         // What the combo box does when the user picks an entry.
@@ -77,8 +77,9 @@ protected:
 };
 
 TEST_F(DialogWindow, EveryControlOfTheDesign) {
-    EXPECT_EQ("#32770", ClassOf(window_));
-    EXPECT_EQ("Print", TextOf(window_));
+    EXPECT_EQ(L"#32770", ClassOf(window_));
+    EXPECT_TRUE(IsWindowUnicode(window_));  // its controls' texts are UTF-16
+    EXPECT_EQ(L"Print", TextOf(window_));
     EXPECT_FALSE(IsWindowVisible(window_));  // loaded and hidden
 
     for (int i = 0; i < kControlCount; ++i) {
@@ -88,29 +89,29 @@ TEST_F(DialogWindow, EveryControlOfTheDesign) {
         LONG style = GetWindowLongA(item, GWL_STYLE);
         switch (design.kind) {
         case Kind::Frame:
-            EXPECT_EQ("Button", ClassOf(item)) << design.name;
+            EXPECT_EQ(L"Button", ClassOf(item)) << design.name;
             EXPECT_EQ(BS_GROUPBOX, style & BS_TYPEMASK) << design.name;
             break;
         case Kind::Button:
-            EXPECT_EQ("Button", ClassOf(item)) << design.name;
+            EXPECT_EQ(L"Button", ClassOf(item)) << design.name;
             EXPECT_TRUE((style & BS_TYPEMASK) == BS_PUSHBUTTON || (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
                 << design.name;
             break;
         case Kind::Check:
-            EXPECT_EQ("Button", ClassOf(item)) << design.name;
+            EXPECT_EQ(L"Button", ClassOf(item)) << design.name;
             EXPECT_EQ(BS_AUTOCHECKBOX, style & BS_TYPEMASK) << design.name;
             break;
         case Kind::Option:
-            EXPECT_EQ("Button", ClassOf(item)) << design.name;
+            EXPECT_EQ(L"Button", ClassOf(item)) << design.name;
             EXPECT_EQ(BS_AUTORADIOBUTTON, style & BS_TYPEMASK) << design.name;
             break;
-        case Kind::Label: EXPECT_EQ("Static", ClassOf(item)) << design.name; break;
+        case Kind::Label: EXPECT_EQ(L"Static", ClassOf(item)) << design.name; break;
         case Kind::Combo:
-            EXPECT_EQ("ComboBox", ClassOf(item)) << design.name;
+            EXPECT_EQ(L"ComboBox", ClassOf(item)) << design.name;
             EXPECT_EQ(CBS_DROPDOWN, style & 3) << design.name;
             break;
-        case Kind::TextBox: EXPECT_EQ("Edit", ClassOf(item)) << design.name; break;
-        case Kind::UpDown: EXPECT_EQ(UPDOWN_CLASSA, ClassOf(item)) << design.name; break;
+        case Kind::TextBox: EXPECT_EQ(L"Edit", ClassOf(item)) << design.name; break;
+        case Kind::UpDown: EXPECT_EQ(UPDOWN_CLASSW, ClassOf(item)) << design.name; break;
         }
         if (design.kind != Kind::Combo && design.kind != Kind::UpDown && i != labStat && i != labType &&
             i != labWhere && i != labComment) {
@@ -142,10 +143,10 @@ TEST_F(DialogWindow, EveryControlOfTheDesign) {
             EXPECT_LE(r.right, frame.right) << design.name;
         }
     }
-    EXPECT_EQ("Status:      Default printer; Ready", TextOf(Item(labStat)));
-    EXPECT_EQ("Proof Letter", TextOf(Item(ComboPrinter)));
-    EXPECT_EQ("Letter", TextOf(Item(ComboPaper)));
-    EXPECT_EQ("1", TextOf(Item(txtCopies)));
+    EXPECT_EQ(L"Status:      Default printer; Ready", TextOf(Item(labStat)));
+    EXPECT_EQ(L"Proof Letter", TextOf(Item(ComboPrinter)));
+    EXPECT_EQ(L"Letter", TextOf(Item(ComboPaper)));
+    EXPECT_EQ(L"1", TextOf(Item(txtCopies)));
     EXPECT_EQ(BST_CHECKED, SendMessageA(Item(optPort), BM_GETCHECK, 0, 0));
     EXPECT_EQ(BST_CHECKED, SendMessageA(Item(Option1), BM_GETCHECK, 0, 0));
     EXPECT_EQ(3, SendMessageA(Item(ComboPaper), CB_GETCOUNT, 0, 0));
@@ -239,7 +240,7 @@ TEST_F(DialogWindow, SpinControl) {
     EXPECT_EQ(1, SendMessageA(spin, UDM_GETPOS32, 0, 0));
     dialog_->SpinCopies(7);
     EXPECT_EQ(7, SendMessageA(spin, UDM_GETPOS32, 0, 0));
-    EXPECT_EQ("7", TextOf(Item(txtCopies)));
+    EXPECT_EQ(L"7", TextOf(Item(txtCopies)));
 
     // A click on its upper arrow steps the count, and the copies box follows.
     dialog_->ApplyMode(false, false);
@@ -250,11 +251,11 @@ TEST_F(DialogWindow, SpinControl) {
     SendMessageA(spin, WM_LBUTTONDOWN, MK_LBUTTON, upper);
     SendMessageA(spin, WM_LBUTTONUP, 0, upper);
     EXPECT_EQ(8, dialog_->CopiesSpinValue());
-    EXPECT_EQ("8", dialog_->Control(txtCopies).text);
-    EXPECT_EQ("8", TextOf(Item(txtCopies)));
+    EXPECT_EQ(L"8", dialog_->Control(txtCopies).text);
+    EXPECT_EQ(L"8", TextOf(Item(txtCopies)));
     // Typing into the box changes the text alone.
-    SetWindowTextA(Item(txtCopies), "12");
-    EXPECT_EQ("12", dialog_->Control(txtCopies).text);
+    SetWindowTextW(Item(txtCopies), L"12");
+    EXPECT_EQ(L"12", dialog_->Control(txtCopies).text);
     EXPECT_EQ(8, dialog_->CopiesSpinValue());
     ShowWindow(window_, SW_HIDE);
 }
@@ -262,9 +263,9 @@ TEST_F(DialogWindow, SpinControl) {
 TEST_F(DialogWindow, TheTwoModes) {
     auto shown = [&](int control) { return HasVisibleStyle(Item(control)); };
     dialog_->ApplyMode(true, true);
-    EXPECT_EQ("Print Setup", TextOf(window_));
+    EXPECT_EQ(L"Print Setup", TextOf(window_));
     EXPECT_FALSE(shown(cmdOK));
-    EXPECT_EQ("Close", TextOf(Item(cmdCancel)));
+    EXPECT_EQ(L"Close", TextOf(Item(cmdCancel)));
     for (int c : {frPaper, Label7, Label8, ComboPaper, ComboBin, frOrientation, optPort, optLand}) EXPECT_TRUE(shown(c));
     for (int c : {frRange, Option1, Option2, Option3, Label1, Label9, Text1, Text2, frCopies, Label10, txtCopies,
                   UpDown1, chkFile, chkFast})
@@ -272,9 +273,9 @@ TEST_F(DialogWindow, TheTwoModes) {
     for (int c : {Frame1, ComboPrinter, cmdProperties, labStat, cmdCancel}) EXPECT_TRUE(shown(c));
 
     dialog_->ApplyMode(false, true);
-    EXPECT_EQ("Print", TextOf(window_));
+    EXPECT_EQ(L"Print", TextOf(window_));
     EXPECT_TRUE(shown(cmdOK));
-    EXPECT_EQ("Cancel", TextOf(Item(cmdCancel)));
+    EXPECT_EQ(L"Cancel", TextOf(Item(cmdCancel)));
     for (int c : {frPaper, ComboPaper, frOrientation, optLand}) EXPECT_FALSE(shown(c)) << kControls[c].name;
     for (int c : {frRange, Option1, frCopies, txtCopies, UpDown1, chkFile, chkFast}) EXPECT_TRUE(shown(c));
     EXPECT_EQ(BST_CHECKED, SendMessageA(Item(chkFast), BM_GETCHECK, 0, 0));
@@ -287,16 +288,16 @@ TEST_F(DialogWindow, ClicksInTheWindowRunTheHandlers) {
     dialog_->ApplyMode(true, false);
     ShowWindow(window_, SW_SHOWNORMAL);
 
-    Select(ComboPrinter, "Proof A4");
-    EXPECT_EQ(std::string("Proof A4") + '\0', dialog_->PrinterName());
-    EXPECT_EQ("Type:        Proof A4", TextOf(Item(labType)));
+    Select(ComboPrinter, L"Proof A4");
+    EXPECT_EQ(std::wstring(L"Proof A4") + L'\0', dialog_->PrinterName());
+    EXPECT_EQ(L"Type:        Proof A4", TextOf(Item(labType)));
     EXPECT_EQ(3, SendMessageA(Item(ComboPaper), CB_GETCOUNT, 0, 0));
-    EXPECT_EQ("A4", TextOf(Item(ComboPaper)));
+    EXPECT_EQ(L"A4", TextOf(Item(ComboPaper)));
     EXPECT_EQ(3, SendMessageA(Item(ComboBin), CB_GETCOUNT, 0, 0));
 
-    Select(ComboPaper, "A5");
+    Select(ComboPaper, L"A5");
     EXPECT_EQ(DMPAPER_A5, dialog_->Record().Field(SettingsRecord::kPaperSize));
-    Select(ComboBin, "Tray 2");
+    Select(ComboBin, L"Tray 2");
     EXPECT_EQ(dialog_->BinIds()[2], dialog_->Record().Field(SettingsRecord::kDefaultSource));
 
     SendMessageA(Item(optLand), BM_CLICK, 0, 0);

@@ -86,7 +86,7 @@ TEST_F(PageTest, ScaleWritesTouchNothingElse) {
     EXPECT_EQ(-960, P().Convert(Conversion::LogToDOTX, 1));
 }
 
-TEST_F(PageTest, FontNameStoreHolds33Bytes) {
+TEST_F(PageTest, FontNameStoreHolds33Units) {
     const std::wstring name32(32, L'A');
     P().SetFontName(name32);
     EXPECT_TRUE(log_.Messages().empty());
@@ -100,20 +100,20 @@ TEST_F(PageTest, FontNameStoreHolds33Bytes) {
     EXPECT_EQ(L"Printer class FontName error: 9. Subscript out of range", messages[0].text);
     EXPECT_EQ(kShown, messages[0].style);
     EXPECT_EQ(L"Tessary", messages[0].caption);
-    // The font stays; the store has the 33 bytes and no NUL.
+    // The font stays; the store has the 33 units and no NUL.
     EXPECT_EQ(before, GetCurrentObject(Dc(), OBJ_FONT));
     EXPECT_EQ(name33, P().FontName());
-    // A later rebuild gets a name the platform can read: cut at 31 bytes.
+    // A later rebuild gets a name the platform can read: cut at 31 units.
     P().SetFontSize(240);
     LOGFONTA selected = {};
     GetObjectA(GetCurrentObject(Dc(), OBJ_FONT), sizeof selected, &selected);
     EXPECT_EQ(std::string(31, 'B'), std::string(selected.lfFaceName));
 
-    // A shorter name keeps the old bytes after its NUL, but reads up to it.
+    // A shorter name keeps the old units after its NUL, but reads up to it.
     log_.Clear();
     P().SetFontName(L"Arial");
     EXPECT_EQ(L"Arial", P().FontName());
-    EXPECT_EQ('B', P().State().logFont.FaceByte(10));
+    EXPECT_EQ(L'B', P().State().logFont.FaceUnit(10));
     // An embedded NUL ends the name there.
     P().SetFontName(std::wstring(L"Cour\0ier", 8));
     EXPECT_EQ(L"Cour", P().FontName());
