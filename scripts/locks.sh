@@ -43,12 +43,16 @@ process_runs() {
   [ -n "$state" ] && [ "$state" != Z ]
 }
 
+# Ends a process and waits (up to 5 s) until it has gone.
+end_process() {
+  kill "$1" 2>/dev/null || return 0
+  for _ in $(seq 100); do process_runs "$1" || return 0; sleep 0.05; done
+  echo "process $1 did not end" >&2
+}
+
 release_locks() {
   local pid
-  for pid in "${TESSARY_LOCK_HOLDERS[@]}"; do kill "$pid" 2>/dev/null; done
-  for pid in "${TESSARY_LOCK_HOLDERS[@]}"; do
-    while process_runs "$pid"; do sleep 0.05; done
-  done
+  for pid in "${TESSARY_LOCK_HOLDERS[@]}"; do end_process "$pid"; done
   TESSARY_LOCK_HOLDERS=()
 }
 

@@ -39,11 +39,10 @@ build_prefixes() {
 stop_handed_over_display() {
   local display=$1 lock pid
   lock=$(display_lock "$display")
-  read -r pid <"$lock" 2>/dev/null || return 0
+  read -r pid 2>/dev/null <"$lock" || return 0
   if [[ $pid =~ ^[0-9]+$ ]] && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ] &&
      tr '\0' '\n' 2>/dev/null <"/proc/$pid/cmdline" | grep -qxF "$display"; then
-    kill "$pid" 2>/dev/null
-    while process_runs "$pid"; do sleep 0.05; done
+    end_process "$pid"
   fi
   : >"$lock"
 }
