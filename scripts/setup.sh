@@ -52,7 +52,9 @@ configure() {
                               grep -qx 'TESSARY_PACKAGES:BOOL=ON' "$cache"; }; }; then
     return
   fi
-  local options=(-DTESSARY_CAN_RUN="$can_run")
+  local options=(-DCMAKE_BUILD_TYPE=Release -DTESSARY_CAN_RUN="$can_run")
+  # The toolchain is read when a tree is made (CMake warns of it later on).
+  [ -f "$cache" ] || options+=(-DCMAKE_TOOLCHAIN_FILE="$TESSARY_TOOLCHAIN")
   # Dovetta alone leaves out what it does not need; an existing tree keeps
   # what it has.
   if [ "$full" = ON ]; then
@@ -61,8 +63,7 @@ configure() {
     options+=(-DTESSARY_TESTS=OFF -DTESSARY_PACKAGES=OFF)
   fi
   log "configuring $TESSARY_ARCH"
-  cmake -S "$TESSARY_ROOT" -B "$TESSARY_BUILD" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$TESSARY_TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release "${options[@]}" >/dev/null
+  cmake -S "$TESSARY_ROOT" -B "$TESSARY_BUILD" -G Ninja "${options[@]}" >/dev/null
 }
 
 register() {
