@@ -11,6 +11,7 @@ output=${1:-$TESSARY_ROOT/docs/printed-sample.png}
 "$TESSARY_ROOT/scripts/setup.sh" "$TESSARY_ARCH"
 export WINEPREFIX=$TESSARY_PREFIX_HEADLESS
 unset DISPLAY
+hold_shared "$(prefix_lock "$WINEPREFIX")"
 winpath() { echo "Z:$1" | tr / '\\'; }
 work=$(mktemp -d)
 at_exit 'rm -rf "$work"'

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets everything up, runs Dovetta with the given command line, waits for it
-# to end and prints the two autodial values it wrote.
+# Sets up what Dovetta needs (scripts/setup.sh --dovetta), runs it with the
+# given command line, waits for it to end and prints the two autodial values
+# it wrote.
 #   scripts/run.sh never        (0.5 s, never-dial mode)
 #   scripts/run.sh 2            (2 s, default mode)
 # Without DISPLAY the program runs on the private Xvfb display; its message
@@ -10,7 +11,9 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 source "$TESSARY_ROOT/scripts/servers.sh"
 source "$TESSARY_ROOT/scripts/xvfb.sh"
 
-"$TESSARY_ROOT/scripts/setup.sh"
+# Only what Dovetta needs: the library and the program of the one
+# architecture it runs, the display-bound prefix, the registration.
+"$TESSARY_ROOT/scripts/setup.sh" --dovetta
 # The 32-bit program where this machine runs 32-bit programs, else the 64-bit one.
 if x86_runnable; then use_arch x86; else use_arch x64; fi
 log "running the $TESSARY_ARCH build ($TESSARY_BUILD/bin/Dovetta.exe)"
@@ -20,13 +23,10 @@ if [ -z "${DISPLAY:-}" ]; then
   messages=$(mktemp)
   at_exit 'rm -f "$messages"'
   export TESSARY_MESSAGE_LOG="Z:$(echo "$messages" | tr / '\\')"
+  use_display_prefix "$TESSARY_XDISPLAY"
 else
-  TESSARY_XDISPLAY=$DISPLAY
+  use_display_prefix "$DISPLAY"
 fi
-export WINEPREFIX=$TESSARY_PREFIX_UI DISPLAY=$TESSARY_XDISPLAY
-# A wineserver stays bound to the display it first saw.
-wineserver -k 2>/dev/null || true
-adopt_prefix_server "$WINEPREFIX"
 
 log "running Dovetta $*"
 start=$(date +%s%N)

@@ -9,12 +9,12 @@ source "$TESSARY_ROOT/scripts/xvfb.sh"
 
 arguments=${1:-never}
 output=${2:-$TESSARY_ROOT/docs/dovetta.png}
-use_private_display
+use_private_display --dovetta
 work=$(mktemp -d)
 at_exit 'rm -rf "$work"'
 export TESSARY_MESSAGE_LOG="Z:$(echo "$work/messages.log" | tr / '\\')"
 
-wine "$TESSARY_BUILD/bin/Dovetta.exe" $arguments </dev/null >/dev/null 2>&1 &
+"$TESSARY_WINE_LOADER" "$TESSARY_BUILD/bin/Dovetta.exe" $arguments </dev/null >/dev/null 2>&1 &
 program=$!
 # The form exists hidden during the delay; wait until it is on screen.
 shown=

@@ -17,7 +17,7 @@ export TESSARY_MESSAGE_LOG="Z:$(echo "$work/messages.log" | tr / '\\')"
 shoot() {  # mode argument, window caption, output file
   local argument=$1 caption=$2 output=$3 program shown=
   printf 'Set p = CreateObject("Tessary.xPrinter")\r\np.ShowPrinter "%s"\r\n' "$argument" > "$work/show.vbs"
-  wine cscript //nologo "Z:$(echo "$work/show.vbs" | tr / '\\')" </dev/null >/dev/null 2>&1 &
+  "$TESSARY_WINE_LOADER" cscript //nologo "Z:$(echo "$work/show.vbs" | tr / '\\')" </dev/null >/dev/null 2>&1 &
   program=$!
   for _ in $(seq 200); do
     if xwininfo -name "$caption" 2>/dev/null | grep -q IsViewable; then shown=1; break; fi
@@ -32,8 +32,9 @@ shoot() {  # mode argument, window caption, output file
   sleep 0.5  # let it paint
   xwd -root -silent > "$work/screen.xwd"
   python3 "$TESSARY_ROOT/scripts/xwd_to_png.py" "$work/screen.xwd" "$output" --crop
-  # The dialog waits for a user; the script host goes with this prefix's wineserver.
-  wineserver -k 2>/dev/null || true
+  # The dialog waits for a user: end the script host (the prefix may be
+  # another script's too).
+  kill "$program" 2>/dev/null || true
   wait "$program" 2>/dev/null || true
   log "wrote $output"
 }

@@ -1,16 +1,25 @@
 # The servers an entry script starts for itself, stopped again when it ends:
 # normally, on a failure, on Ctrl-C, SIGTERM or SIGHUP. Those are the Xvfb
-# displays start_xvfb started (stopped by process id) and the wineservers of
-# the build's prefixes that were not running when the script began (stopped
-# with wineserver -k); what ran before is someone else's and stays.
-# TESSARY_KEEP_SERVERS=1 keeps everything for a quicker next run.
+# displays start_xvfb started and the wineservers that the script's own Wine
+# programs started: Wine hands its environment to the server it starts, so
+# they carry this run's mark (TESSARY_RUN_ID). Each is stopped only if no
+# other running script of the project uses its prefix or display
+# (scripts/locks.sh); a display that another script still uses is handed
+# over, and the last script to leave it stops it. Wineservers left running
+# end by themselves after their last program. TESSARY_KEEP_SERVERS=1 keeps
+# everything for a quicker next run.
 #
 # Sourced after common.sh, before anything starts a server. It owns the
 # script's EXIT trap: a script adds its own clean-up with at_exit.
 
+source "$TESSARY_ROOT/scripts/locks.sh"
+
 TESSARY_EXIT_STEPS=()
-TESSARY_XVFB_PIDS=()
+TESSARY_XVFB_STARTED=()  # "<process id> <display>" of each Xvfb this script started
+TESSARY_DISPLAYS_USED=()
 TESSARY_STOPPABLE=
+TESSARY_RUN_ID=$$-$(date +%s%N)
+export TESSARY_RUN_ID
 
 # Runs a command (shell text) when the script ends, before the servers stop.
 at_exit() { TESSARY_EXIT_STEPS+=("$1"); }
@@ -24,28 +33,19 @@ build_prefixes() {
   return 0
 }
 
-# Whether a prefix's wineserver runs. The server works in a folder that Wine
-# names server-<device>-<inode> after the prefix folder (below /tmp/.wine-<uid>,
-# or in Debian's Wine below a random /tmp folder the prefix names): looking
-# for a wineserver working there tells without starting or asking one.
-prefix_server_runs() {
-  local folder pid
-  folder=$(printf 'server-%x-%x' $(stat -Lc '%d %i' "$1" 2>/dev/null)) || return 1
-  for pid in $(pgrep wineserver); do  # wineserver, wineserver32, wineserver64
-    [[ $(readlink "/proc/$pid/cwd" 2>/dev/null) == */"$folder" ]] && return 0
-  done
-  return 1
+# The Xvfb of a display that its starter handed over (its process id in the
+# display's lock file), stopped if it is still that display's Xvfb. Runs
+# under the display's exclusive lock.
+stop_handed_over_display() {
+  local display=$1 lock pid
+  lock=$(display_lock "$display")
+  read -r pid 2>/dev/null <"$lock" || return 0
+  if [[ $pid =~ ^[0-9]+$ ]] && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ] &&
+     tr '\0' '\n' 2>/dev/null <"/proc/$pid/cmdline" | grep -qxF "$display"; then
+    end_process "$pid"
+  fi
+  : >"$lock"
 }
-
-# The prefixes whose server ran before the script began: someone else's.
-TESSARY_SERVERS_BEFORE=$'\n'
-while IFS= read -r running_before; do
-  prefix_server_runs "$running_before" && TESSARY_SERVERS_BEFORE+="$running_before"$'\n'
-done < <(build_prefixes)
-
-# The script stopped this prefix's server itself (to bind it to another
-# display): the one that runs from now on is its own.
-adopt_prefix_server() { TESSARY_SERVERS_BEFORE=${TESSARY_SERVERS_BEFORE/$'\n'"$1"$'\n'/$'\n'}; }
 
 # Runs a command or shell function in a process group of its own and waits
 # for it. A signal then reaches the script at once (the shell would only
@@ -63,18 +63,28 @@ run_stoppable() {
 }
 
 stop_started_servers() {
-  local prefix pid
-  while IFS= read -r prefix; do
-    [[ $TESSARY_SERVERS_BEFORE == *$'\n'"$prefix"$'\n'* ]] && continue
-    prefix_server_runs "$prefix" || continue
-    WINEPREFIX=$prefix wineserver -k 2>/dev/null
-    # Until it has gone, so that nothing of it is left when the script returns.
-    for _ in $(seq 50); do prefix_server_runs "$prefix" || break; sleep 0.1; done
-  done < <(build_prefixes)
+  local entry pid display prefix folder own
+  # A display this script started goes to whoever stops it last: its process
+  # id, in the display's lock file, before this script's lock is let go.
+  for entry in "${TESSARY_XVFB_STARTED[@]}"; do
+    read -r pid display <<<"$entry"
+    echo "$pid" >"$(display_lock "$display")"
+  done
+  release_locks
+  own=$(wineservers "TESSARY_RUN_ID=$TESSARY_RUN_ID")
+  if [ -n "$own" ]; then
+    while IFS= read -r prefix; do
+      folder=$(server_folder "$prefix") || continue
+      grep -q " $folder\$" <<<"$own" || continue
+      when_unused "$(prefix_lock "$prefix")" stop_prefix_server "$prefix" ||
+        log "another script uses $prefix: its wineserver stays"
+    done < <(build_prefixes)
+  fi
   # The displays last: the programs on them have ended with their servers.
-  for pid in "${TESSARY_XVFB_PIDS[@]}"; do
-    kill "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
+  for display in $(printf '%s\n' "${TESSARY_DISPLAYS_USED[@]}" | sort -u); do
+    when_unused "$(display_lock "$display")" stop_handed_over_display "$display" && continue
+    [[ " ${TESSARY_XVFB_STARTED[*]} " == *" $display "* ]] &&
+      log "another script uses the display $display: it stays, and the last to leave it stops it"
   done
 }
 

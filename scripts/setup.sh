@@ -3,19 +3,34 @@
 # architecture), both builds (build/x86 and build/x64), the Wine prefixes and
 # the registration of Tessary.dll in each architecture this machine runs.
 # Quick when nothing changed.
-#   scripts/setup.sh            both architectures
-#   scripts/setup.sh x64        one of them
+#   scripts/setup.sh                   both architectures, all the tests need
+#   scripts/setup.sh x64               one of them
+#   scripts/setup.sh --dovetta [arch]  only what running Dovetta needs (scripts/run.sh): the
+#                                      library and Dovetta, the display-bound prefix and the
+#                                      registration, for x86 where this machine runs 32-bit
+#                                      programs, else x64; no test suite, no test printers
+# A tree set up for Dovetta alone is completed by the full set-up: the same
+# tree, configured again with its test suite and packages, builds the rest.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+source "$TESSARY_ROOT/scripts/locks.sh"
 
-packages=(cmake ninja-build mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev
-          wine wine32:i386 wine64 googletest xvfb x11-apps x11-utils ghostscript python3
-          libasound2 libasound2:i386 wixl fonts-wine locales
-          make osslsigncode openssl zip unzip msitools)
+# Building the library and Dovetta and running Dovetta: Wine (the 32-bit one
+# tells whether this machine runs 32-bit programs), its system IDL files and
+# fonts, CMake, Ninja, Python and a display; the compiler of the one
+# architecture comes once that is known.
+dovetta_packages=(cmake ninja-build python3 mingw-w64-tools libwine-dev wine wine32:i386 wine64
+                  xvfb x11-utils fonts-wine)
+declare -A compiler_packages=([x86]=g++-mingw-w64-i686-posix [x64]=g++-mingw-w64-x86-64-posix)
+# Everything: both compilers, GoogleTest, Ghostscript (the printer tests), the
+# installer and release tools.
+all_packages=("${dovetta_packages[@]}" mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64
+              googletest x11-apps ghostscript libasound2 libasound2:i386 wixl locales
+              make osslsigncode openssl zip unzip msitools)
 
 install_packages() {
-  local missing=()
-  for p in "${packages[@]}"; do
+  local missing=() p
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return
@@ -25,26 +40,47 @@ install_packages() {
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-# Configures (once, or again when whether its programs run here changed) and builds one tree.
-build() {
-  local can_run=$1
-  if [ ! -f "$TESSARY_BUILD/build.ninja" ] ||
-     ! grep -qx "TESSARY_CAN_RUN:BOOL=$can_run" "$TESSARY_BUILD/CMakeCache.txt" 2>/dev/null; then
-    log "configuring $TESSARY_ARCH"
-    cmake -S "$TESSARY_ROOT" -B "$TESSARY_BUILD" -G Ninja \
-      -DCMAKE_TOOLCHAIN_FILE="$TESSARY_TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release -DTESSARY_CAN_RUN="$can_run" >/dev/null
+# configure <ON|OFF: programs run here> <ON|OFF: tests and packages>
+# Configures the tree when it has no build files yet, or when what it was
+# configured with falls short: a tree made for Dovetta alone is configured
+# again in place (same generator, same cache), and nothing built is lost.
+configure() {
+  local can_run=$1 full=$2 cache=$TESSARY_BUILD/CMakeCache.txt
+  if [ -f "$TESSARY_BUILD/build.ninja" ] &&
+     grep -qx "TESSARY_CAN_RUN:BOOL=$can_run" "$cache" &&
+     { [ "$full" = OFF ] || { grep -qx 'TESSARY_TESTS:BOOL=ON' "$cache" &&
+                              grep -qx 'TESSARY_PACKAGES:BOOL=ON' "$cache"; }; }; then
+    return
   fi
-  log "building $TESSARY_ARCH"
-  cmake --build "$TESSARY_BUILD"
+  local options=(-DCMAKE_BUILD_TYPE=Release -DTESSARY_CAN_RUN="$can_run")
+  # The toolchain is read when a tree is made (CMake warns of it later on).
+  [ -f "$cache" ] || options+=(-DCMAKE_TOOLCHAIN_FILE="$TESSARY_TOOLCHAIN")
+  # Dovetta alone leaves out what it does not need; an existing tree keeps
+  # what it has.
+  if [ "$full" = ON ]; then
+    options+=(-DTESSARY_TESTS=ON -DTESSARY_PACKAGES=ON)
+  elif [ ! -f "$cache" ]; then
+    options+=(-DTESSARY_TESTS=OFF -DTESSARY_PACKAGES=OFF)
+  fi
+  log "configuring $TESSARY_ARCH"
+  cmake -S "$TESSARY_ROOT" -B "$TESSARY_BUILD" -G Ninja "${options[@]}" >/dev/null
 }
 
 register() {
-  local dll
+  local dll prefix
   dll="Z:$(echo "$TESSARY_BUILD/bin/Tessary.dll" | tr / '\\')"
-  for prefix in "$TESSARY_PREFIX_HEADLESS" "$TESSARY_PREFIX_UI"; do
+  for prefix in "$@"; do
     WINEPREFIX=$prefix DISPLAY= wine regsvr32 /s "$dll" >/dev/null 2>&1 || {
       echo "regsvr32 failed in $prefix" >&2; return 1; }
   done
+}
+
+# The display-bound prefix was used without a display just now; a wineserver
+# stays bound to the display it first saw, so the next user starts afresh
+# (unless another script uses the prefix meanwhile).
+let_display_prefix_go() {
+  release_locks
+  when_unused "$(prefix_lock "$TESSARY_PREFIX_UI")" stop_prefix_server "$TESSARY_PREFIX_UI" || true
 }
 
 # One CTest run over every architecture: the top of the build tree lists both trees.
@@ -58,29 +94,62 @@ write_suite() {
   } > "$TESSARY_BUILD_ROOT/CTestTestfile.cmake"
 }
 
-install_packages
-arches=${1:-$TESSARY_ARCHES}
-runnable=$(runnable_arches)
-for arch in $arches; do
-  use_arch "$arch"
-  if [[ " $runnable " == *" $arch "* ]]; then
-    build ON
-    make_prefix "$TESSARY_PREFIX_HEADLESS"
-    make_prefix "$TESSARY_PREFIX_UI"
-    # Further set-up steps of the subsystems' tests (printers, sound), each quick when done.
-    for step in "$TESSARY_ROOT"/tests/support/setup.d/*.sh; do
-      [ -e "$step" ] && bash "$step"
-    done
-    # Prefixes made before the fonts were installed get them too.
-    for prefix in "$TESSARY_BUILD"/wine/*/; do link_wine_fonts "${prefix%/}"; done
-    register
-    # The display-bound prefix was used without a display just now; a wineserver
-    # stays bound to the display it first saw, so let the next user start afresh.
-    WINEPREFIX=$TESSARY_PREFIX_UI wineserver -k 2>/dev/null || true
-  else
-    log "this machine does not run 32-bit programs: $arch is built but not run, and its tests are skipped"
-    build OFF
+set_up_dovetta() {
+  install_packages "${dovetta_packages[@]}"
+  local arch=${1:-}
+  if [ -z "$arch" ]; then
+    if x86_runnable; then arch=x86; else arch=x64; fi
   fi
-done
-write_suite
-log "set up ($runnable runnable here)"
+  use_arch "$arch"
+  install_packages "${compiler_packages[$arch]}"
+  configure ON OFF
+  log "building Tessary and Dovetta ($arch)"
+  cmake --build "$TESSARY_BUILD" --target Tessary Dovetta
+  hold_shared "$(prefix_lock "$TESSARY_PREFIX_UI")"
+  make_prefix "$TESSARY_PREFIX_UI"
+  register "$TESSARY_PREFIX_UI"
+  let_display_prefix_go
+  log "set up for Dovetta ($arch)"
+}
+
+set_up_all() {
+  install_packages "${all_packages[@]}"
+  local arches=${1:-$TESSARY_ARCHES} runnable arch prefix step
+  runnable=$(runnable_arches)
+  for arch in $arches; do
+    use_arch "$arch"
+    if [[ " $runnable " == *" $arch "* ]]; then
+      configure ON ON
+      log "building $TESSARY_ARCH"
+      cmake --build "$TESSARY_BUILD"
+      # The prefixes it works in, held against other scripts' clean-up.
+      local locks=("$(prefix_lock "$TESSARY_PREFIX_HEADLESS")" "$(prefix_lock "$TESSARY_PREFIX_UI")")
+      for prefix in "$TESSARY_BUILD"/wine/*/; do locks+=("$(prefix_lock "$prefix")"); done
+      hold_shared "${locks[@]}"
+      make_prefix "$TESSARY_PREFIX_HEADLESS"
+      make_prefix "$TESSARY_PREFIX_UI"
+      # Further set-up steps of the subsystems' tests (printers, sound), each quick when done.
+      for step in "$TESSARY_ROOT"/tests/support/setup.d/*.sh; do
+        [ -e "$step" ] && bash "$step"
+      done
+      # Prefixes made before the fonts were installed get them too.
+      for prefix in "$TESSARY_BUILD"/wine/*/; do link_wine_fonts "${prefix%/}"; done
+      register "$TESSARY_PREFIX_HEADLESS" "$TESSARY_PREFIX_UI"
+      let_display_prefix_go
+    else
+      log "this machine does not run 32-bit programs: $arch is built but not run, and its tests are skipped"
+      configure OFF ON
+      log "building $TESSARY_ARCH"
+      cmake --build "$TESSARY_BUILD"
+    fi
+  done
+  write_suite
+  log "set up ($runnable runnable here)"
+}
+
+if [ "${1:-}" = --dovetta ]; then
+  shift
+  set_up_dovetta "$@"
+else
+  set_up_all "$@"
+fi

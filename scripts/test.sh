@@ -5,7 +5,9 @@
 # side; the tests within one tree run one at a time. An architecture this
 # machine cannot run is built, and its tests report as skipped. The Xvfb
 # displays and wineservers the run starts are stopped when it ends, also when
-# it is interrupted (TESSARY_KEEP_SERVERS=1 keeps them); the exit status is CTest's.
+# it is interrupted, unless another script of the project still uses them
+# (scripts/servers.sh; TESSARY_KEEP_SERVERS=1 keeps them); the exit status is
+# CTest's.
 #   scripts/test.sh [ctest arguments]      e.g. scripts/test.sh -R x64.registry
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
