@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Sets everything up, then measures the library's calls against the
 # platform's own objects and calls doing the same job, for each architecture
-# this machine runs, and prints one table: per pair the median cost of a
-# call over the rounds, the spread (lowest to highest round), and the ratio
-# of the medians with the spread of the per-round ratios. Also printed: the
+# this machine runs, and prints four tables: the calls (per pair the median
+# cost of a call over the rounds, the spread from lowest to highest round,
+# and the ratio of the medians with the spread of the per-round ratios); the
 # first use of each class in fresh processes against the platform's own cost
-# of the same start, the first CreateObject of each class against
-# Scripting.Dictionary's, and the memory a live object takes.
+# of the same start; the first CreateObject of each class against
+# Scripting.Dictionary's; and the memory a live object takes.
 #   scripts/bench.sh [rounds]        (default 7)
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
