@@ -1,20 +1,19 @@
 // The stand-in device enumerator of endpoint_double.h. Wine's own enumerator
-// does the work: this one wraps it, its device collections and its devices,
-// and answers an output device's request for its endpoint volume itself.
+// does the work: this one wraps it, and wraps the devices it hands out by
+// id, whose endpoint volume it serves itself.
 //
 // Wine's winmm builds its mixers on this enumerator too and tells the
-// default device from the others by comparing interface pointers, so each
-// real device has exactly one stand-in, whichever call hands it out (else
-// winmm overruns its device table).
+// default device from the others by comparing the pointers that the device
+// collection and the default-device call hand out (it overruns its device
+// table when none matches): those stay Wine's own, unwrapped. winmm asks for
+// devices by id only to open streams and session volumes, which the
+// stand-ins hand on.
 #include <windows.h>
 #include <endpointvolume.h>
 #include <mmdeviceapi.h>
 #include <oleauto.h>
 
 #include <iterator>
-#include <map>
-#include <string>
-#include <utility>
 
 #include "frame/com_ptr.h"
 #include "mixer/endpoint_double.h"
@@ -28,6 +27,7 @@ namespace {
 
 HMODULE g_module;
 EndpointDoubleState g_state;
+constexpr int kIdLength = static_cast<int>(std::size(g_state.activated));
 
 void LeaveErrorObject() {
     ComPtr<ICreateErrorInfo> create;
@@ -50,14 +50,23 @@ HRESULT Step(EndpointStep step, float level = 0, BOOL mute = FALSE) {
     return refusal;
 }
 
-// The reference count of a stand-in; COUNTED_UNKNOWN puts it behind IUnknown.
-template <class Self>
-class Counted {
+// One interface and IUnknown, reference counted; deleted with its last reference.
+template <class Interface>
+class Unknown : public Interface {
 public:
-    ULONG AddRefImpl() { return InterlockedIncrement(&refs_); }
-    ULONG ReleaseImpl() {
-        const ULONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete static_cast<Self*>(this);
+    virtual ~Unknown() = default;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, __uuidof(Interface))) return E_NOINTERFACE;
+        AddRef();
+        *out = static_cast<Interface*>(this);
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = InterlockedDecrement(&refs_);
+        if (left == 0) delete this;
         return left;
     }
 
@@ -65,29 +74,10 @@ private:
     LONG refs_ = 1;
 };
 
-#define COUNTED_UNKNOWN                                                            \
-    ULONG STDMETHODCALLTYPE AddRef() override { return AddRefImpl(); }             \
-    ULONG STDMETHODCALLTYPE Release() override { return ReleaseImpl(); }
-
-// QueryInterface of an object that is IUnknown and `Interface` alone.
-template <class Interface>
-HRESULT Hand(Interface* object, REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, __uuidof(Interface))) return E_NOINTERFACE;
-    object->AddRef();
-    *out = object;
-    return S_OK;
-}
-
-class Volume final : public IAudioEndpointVolume, public Counted<Volume> {
+class Volume final : public Unknown<IAudioEndpointVolume> {
 public:
     Volume() { InterlockedIncrement(&g_state.liveVolumes); }
     ~Volume() { InterlockedDecrement(&g_state.liveVolumes); }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        return Hand(static_cast<IAudioEndpointVolume*>(this), iid, out);
-    }
-    COUNTED_UNKNOWN
 
     HRESULT STDMETHODCALLTYPE GetMasterVolumeLevelScalar(float* level) override {
         const HRESULT refused = Step(EndpointStep::GetLevel);
@@ -134,32 +124,18 @@ public:
     HRESULT STDMETHODCALLTYPE GetVolumeRange(float*, float*, float*) override { return E_NOTIMPL; }
 };
 
-class Device final : public IMMDevice, public IMMEndpoint, public Counted<Device> {
+// A device as the library asks for it, by id: its endpoint volume is served
+// here, anything else it is asked for comes from the real device.
+class Device final : public Unknown<IMMDevice> {
 public:
-    Device(ComPtr<IMMDevice> real, std::wstring id) : real_(std::move(real)), id_(std::move(id)) {
-        // Only output devices have their volume served here.
-        ComPtr<IMMEndpoint> endpoint;
-        EDataFlow flow = eCapture;
-        if (SUCCEEDED(real_->QueryInterface(__uuidof(IMMEndpoint), reinterpret_cast<void**>(endpoint.put()))))
-            endpoint->GetDataFlow(&flow);
-        output_ = flow == eRender;
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (out && IsEqualIID(iid, __uuidof(IMMEndpoint))) {
-            AddRef();
-            *out = static_cast<IMMEndpoint*>(this);
-            return S_OK;
-        }
-        return Hand(static_cast<IMMDevice*>(this), iid, out);
-    }
-    COUNTED_UNKNOWN
+    explicit Device(IMMDevice* real) : real_(real) {}
 
     HRESULT STDMETHODCALLTYPE Activate(REFIID iid, DWORD context, PROPVARIANT* parameters, void** out) override {
-        if (!output_ || !IsEqualIID(iid, __uuidof(IAudioEndpointVolume)))
-            return real_->Activate(iid, context, parameters, out);
-        lstrcpynW(g_state.activated, id_.c_str(), static_cast<int>(std::size(g_state.activated)));
+        if (!IsEqualIID(iid, __uuidof(IAudioEndpointVolume))) return real_->Activate(iid, context, parameters, out);
         if (out) *out = nullptr;
+        LPWSTR id = nullptr;
+        if (SUCCEEDED(real_->GetId(&id))) lstrcpynW(g_state.activated, id, kIdLength);
+        CoTaskMemFree(id);
         const HRESULT refused = Step(EndpointStep::Activate);
         if (FAILED(refused)) return refused;
         if (!out) return E_POINTER;
@@ -171,86 +147,24 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetId(LPWSTR* id) override { return real_->GetId(id); }
     HRESULT STDMETHODCALLTYPE GetState(DWORD* state) override { return real_->GetState(state); }
-    HRESULT STDMETHODCALLTYPE GetDataFlow(EDataFlow* flow) override {
-        if (!flow) return E_POINTER;
-        *flow = output_ ? eRender : eCapture;
-        return S_OK;
-    }
 
 private:
     ComPtr<IMMDevice> real_;
-    std::wstring id_;
-    bool output_ = false;
 };
 
-// One stand-in per real device, by id, kept for the life of the process.
-SRWLOCK g_devicesLock = SRWLOCK_INIT;
-std::map<std::wstring, Device*>* g_devices;
-
-// Hands out the stand-in of `real` (a reference the caller got) in `*out`.
-HRESULT StandIn(HRESULT got, IMMDevice* real, IMMDevice** out) {
-    ComPtr<IMMDevice> held(real);
-    if (FAILED(got) || !real) return FAILED(got) ? got : E_POINTER;
-    LPWSTR text = nullptr;
-    const HRESULT named = real->GetId(&text);
-    if (FAILED(named)) return named;
-    const std::wstring id(text);
-    CoTaskMemFree(text);
-    AcquireSRWLockExclusive(&g_devicesLock);
-    if (!g_devices) g_devices = new std::map<std::wstring, Device*>;
-    Device*& device = (*g_devices)[id];
-    if (!device) device = new Device(held, id);
-    device->AddRef();
-    *out = device;
-    ReleaseSRWLockExclusive(&g_devicesLock);
-    return S_OK;
-}
-
-class Collection final : public IMMDeviceCollection, public Counted<Collection> {
-public:
-    explicit Collection(IMMDeviceCollection* real) : real_(real) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        return Hand(static_cast<IMMDeviceCollection*>(this), iid, out);
-    }
-    COUNTED_UNKNOWN
-    HRESULT STDMETHODCALLTYPE GetCount(UINT* count) override { return real_->GetCount(count); }
-    HRESULT STDMETHODCALLTYPE Item(UINT index, IMMDevice** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        IMMDevice* real = nullptr;
-        const HRESULT got = real_->Item(index, &real);
-        return StandIn(got, real, out);
-    }
-
-private:
-    ComPtr<IMMDeviceCollection> real_;
-};
-
-class Enumerator final : public IMMDeviceEnumerator, public Counted<Enumerator> {
+class Enumerator final : public Unknown<IMMDeviceEnumerator> {
 public:
     explicit Enumerator(IMMDeviceEnumerator* real) : real_(real) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        return Hand(static_cast<IMMDeviceEnumerator*>(this), iid, out);
-    }
-    COUNTED_UNKNOWN
 
+    // winmm tells the default device from the others by comparing the
+    // pointers these hand out: they stay Wine's own.
     HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(EDataFlow flow, DWORD states, IMMDeviceCollection** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        IMMDeviceCollection* real = nullptr;
-        const HRESULT got = real_->EnumAudioEndpoints(flow, states, &real);
-        if (SUCCEEDED(got) && real) *out = new Collection(real);
-        return got;
+        return real_->EnumAudioEndpoints(flow, states, out);
     }
     HRESULT STDMETHODCALLTYPE GetDefaultAudioEndpoint(EDataFlow flow, ERole role, IMMDevice** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        const HRESULT refused = Step(EndpointStep::Device);
-        if (FAILED(refused)) return refused;
-        IMMDevice* real = nullptr;
-        const HRESULT got = real_->GetDefaultAudioEndpoint(flow, role, &real);
-        return StandIn(got, real, out);
+        return real_->GetDefaultAudioEndpoint(flow, role, out);
     }
+    // How the library finds the endpoint winmm names for mixer device 0.
     HRESULT STDMETHODCALLTYPE GetDevice(LPCWSTR id, IMMDevice** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
@@ -258,7 +172,8 @@ public:
         if (FAILED(refused)) return refused;
         IMMDevice* real = nullptr;
         const HRESULT got = real_->GetDevice(id, &real);
-        return StandIn(got, real, out);
+        if (SUCCEEDED(got)) *out = new Device(real);
+        return got;
     }
     HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(IMMNotificationClient* client) override {
         return real_->RegisterEndpointNotificationCallback(client);
@@ -283,13 +198,9 @@ HRESULT RealEnumerator(IMMDeviceEnumerator** out) {
     return factory->CreateInstance(nullptr, __uuidof(IMMDeviceEnumerator), reinterpret_cast<void**>(out));
 }
 
-class Factory final : public IClassFactory {
+// One factory for the process: the reference it is made with is never given up.
+class Factory final : public Unknown<IClassFactory> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        return Hand(static_cast<IClassFactory*>(this), iid, out);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
@@ -305,7 +216,7 @@ public:
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
 
-Factory g_factory;
+Factory* const g_factory = new Factory;
 
 }  // namespace
 
@@ -320,10 +231,10 @@ EndpointDoubleState* WINAPI EndpointDouble() { return &g_state; }
 
 HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
     if (!IsEqualCLSID(clsid, __uuidof(MMDeviceEnumerator))) return CLASS_E_CLASSNOTAVAILABLE;
-    return g_factory.QueryInterface(iid, out);
+    return g_factory->QueryInterface(iid, out);
 }
 
-// The stand-ins live as long as the process.
+// Stays: the test program reads its state for the life of the process.
 HRESULT WINAPI DllCanUnloadNow() { return S_FALSE; }
 
 // Puts this DLL over the enumerator's class id: in the test prefix only.

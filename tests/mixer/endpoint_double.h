@@ -1,9 +1,9 @@
 // The stand-in audio endpoint of the mixer tests' "endpoint" Wine prefix: a
 // DLL registered there as the in-process server of the platform's device
 // enumerator. It hands everything on to Wine's own enumerator except the
-// endpoint volume of output devices, which it serves itself from the state
-// below, recording each step. A test program in the same process reaches
-// that state through the DLL's one export.
+// endpoint volume of a device asked for by id, which it serves itself from
+// the state below, recording each step. A test program in the same process
+// reaches that state through the DLL's one export.
 #pragma once
 #include <windows.h>
 
@@ -12,8 +12,8 @@ namespace tessary::test {
 // In the order the library takes them when it first looks for the endpoint.
 enum class EndpointStep : int {
     Create,    // the enumerator created
-    Device,    // a device asked for by id or as the default
-    Activate,  // an output device asked for its endpoint volume
+    Device,    // a device asked for by id
+    Activate,  // a device asked for its endpoint volume
     GetLevel,
     GetMute,
     SetLevel,
