@@ -77,7 +77,9 @@ protected:
     }
     void TearDown() override {
         mixer_.reset();
-        if (state_) EXPECT_EQ(0, state_->liveVolumes) << "an endpoint volume outlived its object";
+        if (state_) {
+            EXPECT_EQ(0, state_->liveVolumes) << "an endpoint volume outlived its object";
+        }
         EXPECT_EQ(S_OK, library_.CanUnloadNow());
     }
 
@@ -202,8 +204,13 @@ TEST_F(Endpoint, WritesToLineZeroSetTheEndpoint) {
             << "cached as written";
         const std::vector<EndpointCall> calls = Calls(step);
         ASSERT_EQ(before + (c.reaches ? 1 : 0), calls.size()) << "value " << c.value;
-        if (c.reaches && c.mute) EXPECT_EQ(c.value != 0, calls.back().mute != FALSE);
-        if (c.reaches && !c.mute) EXPECT_EQ(LevelOf(c.value), calls.back().level);
+        if (c.reaches) {
+            if (c.mute) {
+                EXPECT_EQ(c.value != 0, calls.back().mute != FALSE);
+            } else {
+                EXPECT_EQ(LevelOf(c.value), calls.back().level);
+            }
+        }
         ASSERT_TRUE(Rescan());
         EXPECT_EQ(c.scanned, Read(mixer_.get(), c.mute ? &_xMixer::get_Mute : &_xMixer::get_Volume));
         EXPECT_FALSE(ErrorPending());
