@@ -373,24 +373,4 @@ TEST_F(Endpoint, AnObjectUsedThroughItsProxyActsOnTheEndpoint) {
     CloseHandle(apartment.ready);
 }
 
-// Objects made, used and released one after another: each lets go of its
-// endpoint, and the process keeps nothing.
-TEST_F(Endpoint, ObjectsOneAfterAnotherLetGoOfTheEndpoint) {
-    mixer_.reset();
-    auto cycle = [&] {
-        {
-            ComPtr<_xMixer> mixer = NewObject();
-            if (!mixer || ReadName(mixer.get()) != DeviceName()) return false;
-            LONG volume = 40000;
-            mixer->put_Volume(&volume);
-        }
-        return state_->liveVolumes == 0 && state_->level == LevelOf(40000) && library_.CanUnloadNow() == S_OK;
-    };
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(cycle());
-    const DWORD handles = KernelHandleCount();
-    for (int i = 0; i < 40; ++i) ASSERT_TRUE(cycle()) << "object " << i;
-    EXPECT_LE(KernelHandleCount(), handles + 2);
-    EXPECT_TRUE(log_.Messages().empty());
-}
-
 }  // namespace
