@@ -20,8 +20,7 @@ WScript.Echo "Mixer: " & name & " (" & mix.MaxSources & " source line(s))"
 
 ' Line 0 is the speaker line ("Main"), 1 to MaxSources its sources. On
 ' Windows Vista and later line 0 is the speakers' master volume, for every
-' program, and the sources are this script's own audio session (the device's
-' when cscript.exe runs in Windows XP compatibility mode).
+' program, and the sources are this script's own audio session.
 Sub Report(line)
     mix.idMix = line
     mix.idS = line
