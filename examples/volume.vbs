@@ -18,7 +18,9 @@ If name = "" Then
 End If
 WScript.Echo "Mixer: " & name & " (" & mix.MaxSources & " source line(s))"
 
-' Line 0 is the speaker line ("Main"), 1 to MaxSources its sources.
+' Line 0 is the speaker line ("Main"), 1 to MaxSources its sources. On
+' Windows Vista and later line 0 is the speakers' master volume, for every
+' program, and the sources are this script's own audio session.
 Sub Report(line)
     mix.idMix = line
     mix.idS = line

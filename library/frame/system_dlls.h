@@ -49,6 +49,9 @@ TESSARY_DELAYED(winmm, mixerGetLineInfoA);
 TESSARY_DELAYED(winmm, mixerGetLineControlsA);
 TESSARY_DELAYED(winmm, mixerGetControlDetailsA);
 TESSARY_DELAYED(winmm, mixerSetControlDetails);
+TESSARY_DELAYED(winmm, mixerGetID);
+TESSARY_DELAYED(winmm, waveOutGetNumDevs);
+TESSARY_DELAYED(winmm, waveOutMessage);
 
 // The common controls: the print dialog's spin and tool-tip classes.
 inline DelayLoadedDll comctl32{L"comctl32.dll"};

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <string>
+
 namespace tessary {
 
 class MixerDevice {
@@ -26,6 +28,12 @@ public:
 // The system's mixers through winmm.
 class WinmmMixer final : public MixerDevice {
 public:
+    // The id of the audio endpoint that mixer `device` stands for (asked of
+    // its wave output device); empty where winmm cannot tell, as before
+    // Windows Vista. Not part of the interface above: only the endpoint's
+    // own path (speaker_endpoint.h) asks, and only of the real winmm.
+    std::wstring EndpointId(UINT device);
+
     UINT GetNumDevs() override;
     MMRESULT Open(UINT device, HMIXER* handle) override;
     MMRESULT Close(HMIXER handle) override;

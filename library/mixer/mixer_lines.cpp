@@ -66,7 +66,7 @@ MIXERCONTROLDETAILS ValueDetails(DWORD controlId, DWORD channels, const MixerBlo
 
 }  // namespace
 
-MixerLines::MixerLines(MixerDevice& device) : device_(device) {
+MixerLines::MixerLines(MixerDevice& device, SpeakerEndpoint* endpoint) : device_(device), endpoint_(endpoint) {
     // Nothing here may keep the object from being created.
     SkipOnError([&] {
         if (device_.GetNumDevs() == 0) {
@@ -141,7 +141,7 @@ void MixerLines::Scan() {
         records_[0].channels = line.cChannels;
         names_[0] = L"Main";
         if (idMix <= 0) idMix = 0;
-        ScanControls(0, line.dwComponentType);
+        if (!ScanEndpoint()) ScanControls(0, line.dwComponentType);
 
         for (DWORD s = 0; s < line.cConnections; ++s) {
             const size_t n = s + 1;
@@ -162,6 +162,19 @@ void MixerLines::Scan() {
         }
         return;  // only the first speaker destination counts
     }
+}
+
+// Line 0 from the audio endpoint, where it serves and answers now; false
+// leaves line 0 to the mixer.
+bool MixerLines::ScanEndpoint() {
+    long volume = 0, mute = 0;
+    if (!endpoint_ || !endpoint_->Serves() || !endpoint_->Read(&volume, &mute)) return false;
+    LineRecord& main = records_[0];
+    main.endpoint = true;
+    main.volume = {true, 0, volume};
+    main.mute = {true, 0, mute};
+    if (idMix == 0) bMixVol = bMixMute = VARIANT_TRUE;
+    return true;
 }
 
 // Looks up and reads the volume (all the line's channels) and the mute
@@ -248,14 +261,22 @@ std::wstring MixerLines::Source() const {
     return names_[static_cast<size_t>(idS)];
 }
 
-void MixerLines::SetVolume(long value) noexcept { SetControl(&LineRecord::volume, value); }
+void MixerLines::SetVolume(long value) noexcept {
+    SetControl(&LineRecord::volume, &SpeakerEndpoint::SetVolume, value);
+}
 
-void MixerLines::SetMute(long value) noexcept { SetControl(&LineRecord::mute, value); }
+void MixerLines::SetMute(long value) noexcept { SetControl(&LineRecord::mute, &SpeakerEndpoint::SetMute, value); }
 
-void MixerLines::SetControl(LineControl LineRecord::*which, long value) noexcept {
+void MixerLines::SetControl(LineControl LineRecord::*which,
+                            void (SpeakerEndpoint::*endpointWrite)(long) const noexcept, long value) noexcept {
     SkipOnError([&] {
-        LineControl& control = LineAt(idMix).*which;
+        LineRecord& line = LineAt(idMix);
+        LineControl& control = line.*which;
         control.value = value;
+        if (line.endpoint) {
+            (endpoint_->*endpointWrite)(value);
+            return;
+        }
         // A line without such a control has nothing to write to; control 0
         // would be some other line's control.
         if (control.found) WriteControl(control, value);

@@ -1,7 +1,9 @@
 // The behaviour of xMixer in plain C++: mixer device 0 opened for the
 // object's lifetime, the scan of its speaker destination ("Main", line 0)
 // and of the source lines feeding it (lines 1..MaxSources), and the volume
-// and mute values cached per line and written through to the device.
+// and mute values cached per line and written through to the device. Where
+// the audio endpoint serves (speaker_endpoint.h), line 0's values are read
+// from and written to the endpoint instead; the sources stay the mixer's.
 #pragma once
 #include <windows.h>
 #include <mmsystem.h>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "mixer/mixer_device.h"
+#include "mixer/speaker_endpoint.h"
 
 namespace tessary {
 
@@ -32,13 +35,15 @@ struct LineRecord {
     DWORD channels = 0;
     LineControl volume;
     LineControl mute;
+    bool endpoint = false;  // line 0 as the audio endpoint gave it: writes go there
 };
 
 class MixerLines {
 public:
     // Creation: opens mixer device 0 of `device`, showing a message when
-    // there is no mixer or it cannot be opened. `device` must outlive this.
-    explicit MixerLines(MixerDevice& device);
+    // there is no mixer or it cannot be opened. `device` and `endpoint` must
+    // outlive this; without an endpoint line 0 is the mixer's alone.
+    explicit MixerLines(MixerDevice& device, SpeakerEndpoint* endpoint = nullptr);
     // Termination: closes the mixer when bMixOpen is (still) True.
     ~MixerLines();
     MixerLines(const MixerLines&) = delete;
@@ -67,7 +72,8 @@ public:
     std::wstring Source() const;
 
     // Cache the value for line idMix and write it to the line's control,
-    // one value for all channels. Never throw; outside the lines nothing happens.
+    // one value for all channels (line 0: to the endpoint, where it served
+    // the last scan). Never throw; outside the lines nothing happens.
     void SetVolume(long value) noexcept;
     void SetMute(long value) noexcept;
 
@@ -83,13 +89,16 @@ private:
     Found FindControl(DWORD componentType, DWORD controlType);
     void ReadControl(DWORD controlId, DWORD channels, LineControl* control);
     void WriteControl(const LineControl& control, long value);
-    void SetControl(LineControl LineRecord::*which, long value) noexcept;
+    void SetControl(LineControl LineRecord::*which, void (SpeakerEndpoint::*endpointWrite)(long) const noexcept,
+                    long value) noexcept;
+    bool ScanEndpoint();
     void ScanControls(size_t line, DWORD componentType);
     void Scan();
     const LineRecord& LineAt(long index) const;
     LineRecord& LineAt(long index);
 
     MixerDevice& device_;
+    SpeakerEndpoint* endpoint_;
     HMIXER handle_ = nullptr;
     bool opened_ = false;
     long lastDestination_ = 0;

@@ -9,6 +9,7 @@
 #include "frame/errors.h"
 #include "mixer/mixer_device.h"
 #include "mixer/mixer_lines.h"
+#include "mixer/speaker_endpoint.h"
 
 namespace tessary {
 namespace {
@@ -77,9 +78,11 @@ private:
     }
 
     // The device is made first and goes last: the lines close the mixer
-    // through it when the object ends.
+    // through it when the object ends. The endpoint's interfaces are
+    // released with the object.
     WinmmMixer device_;
-    MixerLines lines_{device_};
+    SpeakerEndpoint endpoint_{device_};
+    MixerLines lines_{device_, &endpoint_};
 };
 
 }  // namespace

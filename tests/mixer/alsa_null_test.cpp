@@ -2,42 +2,22 @@
 // a real mixer without sound hardware. The values the object writes are read
 // back through a mixer handle of the test's own.
 #include <windows.h>
+#include <endpointvolume.h>
+#include <mmdeviceapi.h>
 #include <mmsystem.h>
 
-#include <cstdlib>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "Tessary.h"
+#include "mixer/winmm_readings.h"
 #include "support/test_support.h"
 
 using namespace tessary;
 using namespace tessary::test;
 
 namespace {
-
-// Reads a control's first channel straight from mixer device 0.
-DWORD DeviceValue(DWORD controlId) {
-    HMIXER handle = nullptr;
-    if (mixerOpen(&handle, 0, 0, 0, 0) != MMSYSERR_NOERROR) return 0xFFFFFFFF;
-    DWORD values[2] = {0xFFFFFFFF, 0xFFFFFFFF};
-    MIXERCONTROLDETAILS details = {};
-    details.cbStruct = sizeof details;
-    details.dwControlID = controlId;
-    details.cChannels = 1;
-    details.cbDetails = sizeof(DWORD);
-    details.paDetails = values;
-    mixerGetControlDetailsA(reinterpret_cast<HMIXEROBJ>(handle), &details, MIXER_GETCONTROLDETAILSF_VALUE);
-    mixerClose(handle);
-    return values[0];
-}
-
-std::wstring DeviceName() {
-    MIXERCAPSA caps = {};
-    if (mixerGetDevCapsA(0, &caps, sizeof caps) != MMSYSERR_NOERROR) return L"";
-    return std::wstring(caps.szPname, caps.szPname + strlen(caps.szPname));
-}
 
 class AlsaNull : public ::testing::Test {
 protected:
@@ -129,6 +109,37 @@ TEST_F(AlsaNull, MainMuteRoundTrips) {
     }
     // Muting leaves the volume alone.
     EXPECT_EQ(LONG(DeviceValue(0)), Volume());
+}
+
+// Wine's own audio endpoint answers a fixed level and refuses to set one, so
+// it cannot serve line 0: the mixer keeps it, with the values above, and
+// what the object writes leaves the endpoint alone.
+TEST_F(AlsaNull, WinesOwnEndpointLeavesLineZeroToTheMixer) {
+    ComPtr<IMMDeviceEnumerator> devices;
+    ComPtr<IMMDevice> speakers;
+    ComPtr<IAudioEndpointVolume> endpoint;
+    ASSERT_EQ(S_OK, CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_INPROC_SERVER,
+                                     __uuidof(IMMDeviceEnumerator), reinterpret_cast<void**>(devices.put())));
+    ASSERT_EQ(S_OK, devices->GetDefaultAudioEndpoint(eRender, eConsole, speakers.put()));
+    ASSERT_EQ(S_OK, speakers->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_INPROC_SERVER, nullptr,
+                                       reinterpret_cast<void**>(endpoint.put())));
+    float level = -1;
+    ASSERT_EQ(S_OK, endpoint->GetMasterVolumeLevelScalar(&level));
+    ASSERT_TRUE(FAILED(endpoint->SetMasterVolumeLevelScalar(0.5f, nullptr)))
+        << "Wine's endpoint takes a new level now: it would serve line 0, and this test no longer shows the mixer's";
+
+    ASSERT_EQ(DeviceName(), ReadName());
+    VARIANT_BOOL found = VARIANT_FALSE;
+    mixer_->get_bMixVol(&found);
+    EXPECT_EQ(VARIANT_TRUE, found);
+    EXPECT_EQ(LONG(DeviceValue(0)), Volume());
+    LONG value = 23456;
+    ASSERT_EQ(S_OK, mixer_->put_Volume(&value));
+    EXPECT_NEAR(23456, LONG(DeviceValue(0)), 1) << "the mixer's master volume";
+    float after = -1;
+    ASSERT_EQ(S_OK, endpoint->GetMasterVolumeLevelScalar(&after));
+    EXPECT_EQ(level, after);
+    EXPECT_TRUE(log_.Messages().empty());
 }
 
 // Objects made one after another each get a working mixer and keep nothing.

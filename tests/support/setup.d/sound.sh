@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Two more Wine prefixes for the mixer's tests against the real winmm:
-#   nosound - audio switched off (no audio driver): no mixer device at all;
-#   sound   - Wine's ALSA driver over ALSA's null device, configured by the
-#             file sound/alsa.conf (tests point ALSA_CONFIG_PATH at it): real
-#             mixers without sound hardware or a sound daemon.
+# Three more Wine prefixes for the mixer's tests against the real winmm:
+#   nosound  - audio switched off (no audio driver): no mixer device at all;
+#   sound    - Wine's ALSA driver over ALSA's null device, configured by the
+#              file sound/alsa.conf (tests point ALSA_CONFIG_PATH at it): real
+#              mixers without sound hardware or a sound daemon;
+#   endpoint - the same, where the mixer tests put a stand-in audio endpoint
+#              over Wine's own (tests/mixer/endpoint_double.h).
 # Quick when done: a stamp in each prefix records the set-up it was given.
 set -euo pipefail
 source "$TESSARY_ROOT/scripts/common.sh"
@@ -11,7 +13,7 @@ source "$TESSARY_ROOT/scripts/common.sh"
 stamp_value=$(md5sum < "${BASH_SOURCE[0]}" | cut -d' ' -f1)
 
 # prefix name|value of HKCU\Software\Wine\Drivers\Audio
-for entry in "nosound|" "sound|alsa"; do
+for entry in "nosound|" "sound|alsa" "endpoint|alsa"; do
   name=${entry%%|*}
   audio=${entry#*|}
   prefix=$TESSARY_BUILD/wine/$name
