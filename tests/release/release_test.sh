@@ -72,10 +72,11 @@ expected_files() {  # expected_files <source tree>
   (cd "$1" && find examples -type f ! -name CMakeLists.txt)
 }
 listing() { (cd "$1" && find . -type f -printf '%P\n' | LC_ALL=C sort); }
-# Every entry of the zip has the bits rw-r--r-- and the date given (as zip records it, in UTC).
+# Every entry of the zip has the bits rw-r--r-- and the date given, as zip
+# records it: in UTC, in even seconds (an odd one rounded up).
 entries_are() {  # entries_are <zip> <seconds since 1970>
   local want
-  want=$(TZ=UTC date -d "@$2" +%Y%m%d.%H%M%S)
+  want=$(TZ=UTC date -d "@$(( ($2 + 1) / 2 * 2 ))" +%Y%m%d.%H%M%S)
   unzip -Z -T "$1" | awk -v want="$want" '/^[-d]/ { n++; if ($1 != "-rw-r--r--" || $7 != want) { print "entry " $NF ": " $1 " " $7 ", expected -rw-r--r-- " want; bad = 1 } }
                                           END { exit bad || n == 0 }'
 }
@@ -329,9 +330,9 @@ default_case() {
   need unzip x86_64-w64-mingw32-g++ /usr/lib/wine/wine64
   mkdir -p "$state"
   copy_sources || { echo "FAIL: could not copy the sources into $clone"; exit 1; }
-  # Two commits of two dates (even seconds: a zip records no odd ones).
-  local first=$(( $(date +%s) / 2 * 2 )) second dist=$work/rel/Tessary-$version
-  second=$((first + 120))
+  # Two commits, two minutes apart.
+  local first second dist=$work/rel/Tessary-$version
+  first=$(date +%s) second=$(( $(date +%s) + 120 ))
   commit_at "$first" "The sources as the release test found them"
   cd "$work" || exit 1
   release_clone first
