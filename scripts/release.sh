@@ -70,7 +70,12 @@ for tool in cmake python3 wixl zip sha256sum; do
 done
 version=$(sed -nE 's/^project\([A-Za-z]+ VERSION ([0-9.]+).*/\1/p' "$TESSARY_ROOT/CMakeLists.txt")
 [ -n "$version" ] || { echo "no project(... VERSION ...) in CMakeLists.txt" >&2; exit 1; }
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$TESSARY_ROOT" log -1 --format=%ct)}
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git -C "$TESSARY_ROOT" log -1 --format=%ct) ||
+    { echo "$TESSARY_ROOT is not a git checkout: set SOURCE_DATE_EPOCH to the date of its sources" >&2; exit 1; }
+fi
+[[ $SOURCE_DATE_EPOCH =~ ^[0-9]+$ ]] || { echo "SOURCE_DATE_EPOCH '$SOURCE_DATE_EPOCH' is not a number of seconds" >&2; exit 1; }
+export SOURCE_DATE_EPOCH
 if [ -n "$(git -C "$TESSARY_ROOT" status --porcelain --untracked-files=no)" ]; then
   log "the working tree has changes that are not committed: this release is not of one commit"
 fi
