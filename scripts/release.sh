@@ -20,8 +20,9 @@
 # adds an RFC 3161 time stamp from that server. Without a certificate the
 # release is made unsigned and says so.
 #
-# SOURCE_DATE_EPOCH (default: the time of the last commit) dates everything
-# that records a date, so a release can be made again byte for byte.
+# SOURCE_DATE_EPOCH (default: the time of the last commit, or with --trees the
+# date the trees were built with) dates everything that records a date, so a
+# release can be made again byte for byte. Trees of another date stop it.
 set -euo pipefail
 
 out= trees=()
@@ -70,6 +71,11 @@ for tool in cmake python3 wixl zip sha256sum; do
 done
 version=$(sed -nE 's/^project\([A-Za-z]+ VERSION ([0-9.]+).*/\1/p' "$TESSARY_ROOT/CMakeLists.txt")
 [ -n "$version" ] || { echo "no project(... VERSION ...) in CMakeLists.txt" >&2; exit 1; }
+# Trees built already carry their own date (in each type library and DLL):
+# the release of them takes it, unless one is given.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ] && [ ${#trees[@]} -gt 0 ]; then
+  SOURCE_DATE_EPOCH=$(sed -n 's/^TESSARY_SOURCE_DATE_EPOCH:INTERNAL=//p' "${trees[1]}/CMakeCache.txt" 2>/dev/null || true)
+fi
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH=$(git -C "$TESSARY_ROOT" log -1 --format=%ct) ||
     { echo "$TESSARY_ROOT is not a git checkout: set SOURCE_DATE_EPOCH to the date of its sources" >&2; exit 1; }
@@ -109,6 +115,9 @@ for tree in "${trees[@]}"; do
   built=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$tree/CMakeCache.txt" 2>/dev/null || true)
   [ "$built" = "$version" ] || { echo "$tree is not a build of version $version" >&2; exit 1; }
   grep -qx 'CMAKE_BUILD_TYPE:STRING=Release' "$tree/CMakeCache.txt" || { echo "$tree is not a Release build" >&2; exit 1; }
+  dated=$(sed -n 's/^TESSARY_SOURCE_DATE_EPOCH:INTERNAL=//p' "$tree/CMakeCache.txt")
+  [ "$dated" = "$SOURCE_DATE_EPOCH" ] ||
+    { echo "$tree was built with the date ${dated:-(none)}, not $SOURCE_DATE_EPOCH: build it again (a commit since?)" >&2; exit 1; }
   for file in "${zip_files[@]/#/bin/}" "${sdk_files[@]/#/generated/}"; do
     [ -f "$tree/$file" ] || { echo "$tree/$file is missing: the release would lack it" >&2; exit 1; }
   done

@@ -13,9 +13,9 @@
 #                 exactly its files
 #   safe          releases into a relative folder: unsigned ones under umask
 #                 022 and 002 are identical, their packages the build's; one
-#                 with a wrong password and one from a tree without its
-#                 assembly manifest fail and leave the previous release as it
-#                 was; a signed one with the password typed at the prompt or
+#                 with a wrong password, one from a tree without its assembly
+#                 manifest and one of another date than the trees' fail and
+#                 leave the previous release as it was; a signed one with the password typed at the prompt or
 #                 read from a file takes its place
 #   reproducible  the x64 tree built again in a scratch folder with CMake's
 #                 default generator (Unix Makefiles) and without the compiler
@@ -214,16 +214,17 @@ safe_case() {
   # nothing beside it. A certificate takes its password from standard input.
   tree_view "$x64" no-manifest Tessary.Automation.manifest
   echo 'wrong pass' > wrong-password
-  local how pfx tree why
-  while IFS='|' read -r how pfx tree why; do
-    TESSARY_SIGN_PFX=$pfx "$root/scripts/release.sh" --trees "$x86" "$tree" --out rel < wrong-password >"$work/failed.log" 2>&1
+  local how pfx tree date why
+  while IFS='|' read -r how pfx tree date why; do
+    SOURCE_DATE_EPOCH=$date TESSARY_SIGN_PFX=$pfx "$root/scripts/release.sh" --trees "$x86" "$tree" --out rel < wrong-password >"$work/failed.log" 2>&1
     check "a release with $how fails" test $? -ne 0
     check "... saying $why" grep -qF "$why" "$work/failed.log"
     check "... and leaves the previous release as it was" diff before <(fingerprint "rel/Tessary-$version")
     check "... and nothing beside it" test "$(ls -A rel)" = "Tessary-$version"
   done <<EOF
-a wrong password|$work/signer.pfx|$x64|signing
-a tree without its assembly manifest||$work/no-manifest|bin/Tessary.Automation.manifest is missing
+a wrong password|$work/signer.pfx|$x64||signing
+a tree without its assembly manifest||$work/no-manifest||bin/Tessary.Automation.manifest is missing
+a date other than the trees'||$x64|$((epoch + 2))|was built with the date $epoch, not $((epoch + 2))
 EOF
 
   # Signed, the password typed at the prompt (on a terminal) or read from a
