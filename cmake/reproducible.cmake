@@ -20,7 +20,10 @@ add_link_options(-Wl,--no-insert-timestamp)
 # anyway.
 add_link_options($<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,SHARED_LIBRARY>:-Wl,--disable-auto-image-base>)
 
-if(DEFINED ENV{SOURCE_DATE_EPOCH})
+if(TESSARY_OUTER_SOURCE_DATE_EPOCH)
+  # A build inside another tree (the x64 tree's x86 library): that tree's date.
+  set(epoch ${TESSARY_OUTER_SOURCE_DATE_EPOCH})
+elseif(DEFINED ENV{SOURCE_DATE_EPOCH})
   set(epoch $ENV{SOURCE_DATE_EPOCH})
 else()
   execute_process(COMMAND git log -1 --format=%ct

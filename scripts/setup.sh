@@ -17,10 +17,10 @@ source "$TESSARY_ROOT/scripts/locks.sh"
 
 # Building the library and Dovetta and running Dovetta: Wine (the 32-bit one
 # tells whether this machine runs 32-bit programs), its system IDL files and
-# fonts, CMake, Ninja, Python and a display; the compiler of the one
-# architecture comes once that is known.
+# fonts, CMake, Ninja, Python, a display and flock (util-linux: the scripts'
+# locks); the compiler of the one architecture comes once that is known.
 dovetta_packages=(cmake ninja-build python3 mingw-w64-tools libwine-dev wine wine32:i386 wine64
-                  xvfb x11-utils fonts-wine)
+                  xvfb x11-utils fonts-wine util-linux)
 declare -A compiler_packages=([x86]=g++-mingw-w64-i686-posix [x64]=g++-mingw-w64-x86-64-posix)
 # Everything: both compilers, GoogleTest, Ghostscript (the printer tests), the
 # installer and release tools.

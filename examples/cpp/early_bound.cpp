@@ -1,6 +1,9 @@
-// An early-bound client of Tessary: the interfaces and identifiers come from
-// Tessary.h (the header the type library's IDL generates), and every call
-// goes straight through the interface's vtable, checked by its HRESULT.
+// An early-bound client of Tessary: the interfaces come from Tessary.h and
+// their identifiers from Tessary_i.c, which widl makes from the IDL (a
+// release carries both in sdk/), and every call goes straight through the
+// interface's vtable, checked by its HRESULT. Built from a release folder:
+//
+//   x86_64-w64-mingw32-g++ -I sdk examples/cpp/early_bound.cpp sdk/Tessary_i.c -lole32 -loleaut32 -static -o early_bound.exe
 //
 // The job: "Example Editor" keeps its data folder and a run count in the
 // registry, through the key-and-value object _xRegistry, and finds the data
