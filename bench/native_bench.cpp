@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -53,7 +54,7 @@ void Pair(int round, const char* name, int calls, Ours ours, Peer peer) {
     }
 }
 
-const char kSection[] = "Software\\TessaryBench";
+const wchar_t kSection[] = L"Software\\TessaryBench";
 
 void Registry(int rounds) {
     ComPtr<_xRegistry> reg = Create<_xRegistry>(CLSID_xRegistry);
@@ -79,9 +80,9 @@ void Registry(int rounds) {
              [&](int i) {
                  HKEY key = nullptr;
                  DWORD value = static_cast<DWORD>(i);
-                 if (RegCreateKeyExA(HKEY_CURRENT_USER, kSection, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                 if (RegCreateKeyExW(HKEY_CURRENT_USER, kSection, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
                                      nullptr) == ERROR_SUCCESS) {
-                     RegSetValueExA(key, "Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
+                     RegSetValueExW(key, L"Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), 4);
                      RegCloseKey(key);
                  }
              });
@@ -95,13 +96,13 @@ void Registry(int rounds) {
              [&](int) {
                  HKEY key = nullptr;
                  DWORD value = 0, size = 4, type = 0;
-                 if (RegOpenKeyExA(HKEY_CURRENT_USER, kSection, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
-                     RegQueryValueExA(key, "Number", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+                 if (RegOpenKeyExW(HKEY_CURRENT_USER, kSection, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+                     RegQueryValueExW(key, L"Number", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
                      RegCloseKey(key);
                  }
              });
     }
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSection);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kSection);
 }
 
 // Name look-up on the largest interface: the object's against its own type
@@ -196,17 +197,17 @@ void Printing(int rounds, const std::wstring& outputFile) {
 
         // 1,000 lines down the page, from the top each time.
         Bstr line(L"The quick brown fox jumps over the lazy dog 0123456789");
-        const char ansi[] = "The quick brown fox jumps over the lazy dog 0123456789";
-        TEXTMETRICA metrics = {};
-        GetTextMetricsA(dc, &metrics);
-        Pair(round, "c++ pPrint line / TextOutA", Count(1000),
+        const wchar_t wide[] = L"The quick brown fox jumps over the lazy dog 0123456789";
+        TEXTMETRICW metrics = {};
+        GetTextMetricsW(dc, &metrics);
+        Pair(round, "c++ pPrint line / TextOutW", Count(1000),
              [&](int i) {
                  if (i % 50 == 0) printer->put_CurrentY(0);
                  BSTR text = line.get();
                  printer->pPrint(&text);
              },
              [&](int i) {
-                 TextOutA(dc, 0, (i % 50) * metrics.tmHeight, ansi, static_cast<int>(sizeof ansi - 1));
+                 TextOutW(dc, 0, (i % 50) * metrics.tmHeight, wide, static_cast<int>(std::size(wide) - 1));
              });
         printer->EndPage(&ok);
         printer->StartPage(&ok);

@@ -23,7 +23,7 @@ PEERS = {
     "c++ registry value get (REG_DWORD)": ("C++ vtable `Value` get (REG_DWORD)", "RegOpenKeyEx, RegQueryValueEx, RegCloseKey", 1.1),
     "c++ PaintPicture 1000x1000, fast / StretchDIBits": ("`PaintPicture` 1000 × 1000, `Fast`", "one `StretchDIBits`", 1.1),
     "c++ PaintPicture 1000x1000, banded / StretchDIBits": ("`PaintPicture` 1000 × 1000, banded", "one `StretchDIBits`", 1.5),
-    "c++ pPrint line / TextOutA": ("`pPrint`, one line (1,000 a round)", "`TextOutA`, same font and DC", 1.1),
+    "c++ pPrint line / TextOutW": ("`pPrint`, one line (1,000 a round)", "`TextOutW`, same font and DC", 1.1),
     # First use, one fresh process per sample (bench/first_use.cpp).
     "first use: CreateObject xRegistry / Scripting.Dictionary":
         ("first `CreateObject(\"Tessary.xRegistry\")`", "first `CreateObject(\"Scripting.Dictionary\")`", 2.0),
