@@ -1,6 +1,6 @@
 // The registry key and value object: four addressing fields, a default, and
 // the operations on the value and key they address. All platform access goes
-// through the ANSI registry functions; every key opened is closed before an
+// through the wide (UTF-16) registry functions; every key opened is closed before an
 // operation returns.
 #pragma once
 #include <windows.h>
